@@ -1,0 +1,49 @@
+#include "base/shared_ops.h"
+
+#include "base/install_context.h"
+#include "base/text.h"
+
+int ContainsNoCase(const char* text, const char* word) {
+    for (size_t start = 0; text[start] != '\0'; ++start) {
+        size_t i = 0;
+        for (; word[i] != '\0'; ++i) {
+            char t = text[start + i];
+            bool folded = t >= 'A' && t <= 'Z' && t + 32 == word[i];
+            if (t != word[i] && !folded) break;  // the text's NUL never matches
+        }
+        if (word[i] == '\0') return 1;
+    }
+    return 0;
+}
+
+int PathExists(const char* path) {
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return 0;
+    CloseHandle(handle);
+    return 1;
+}
+
+int ComposeWow64Dir(char* out, size_t outSize) {
+    char windowsDir[200];
+    UINT length = GetWindowsDirectoryA(windowsDir, sizeof windowsDir);
+    if (length == 0 || length >= sizeof windowsDir) {
+        CopyText(out, outSize, "");
+        return 0;
+    }
+    return FormatText(out, outSize, "%s\\syswow64", windowsDir);
+}
+
+int IsWow64Windows() {
+    context.osMajorVersion = 0;
+    OSVERSIONINFOEXA version = {};
+    version.dwOSVersionInfoSize = sizeof version;  // 156: the extended record
+    if (GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) context.osMajorVersion = version.dwMajorVersion;
+    if (context.osMajorVersion <= 5) return 0;
+
+    char windowsDir[100];
+    UINT length = GetWindowsDirectoryA(windowsDir, sizeof windowsDir);
+    if (length == 0 || length >= sizeof windowsDir) return 0;
+    FormatText(context.wow64Dir, sizeof context.wow64Dir, "%s\\syswow64", windowsDir);
+    return PathExists(context.wow64Dir);
+}

@@ -1,0 +1,153 @@
+// The simulated Windows, as the tests see it: configure a machine, script its
+// answers, run installer code against it, then read back what happened.
+//
+//   SimMachine machine(SimSetup::Windows7(/*is64Bit=*/true).WithCodePage(950));
+//   machine.AnswerMessageBoxes({IDYES});
+//   ...run installer code...
+//   EXPECT_EQ(machine.ReadFile("c:\\windows\\morapath.moh"), "d:\\ime\\");
+//
+// One machine exists at a time; the Win32 functions of the native build work on
+// it. Its drives are folders of a fresh temporary directory, removed with it.
+#pragma once
+
+#include "platform/win32.h"
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+struct SimSetup {
+    unsigned major = 6;
+    unsigned minor = 1;
+    unsigned build = 7601;
+    bool win9x = false;
+    bool is64Bit = true;
+    unsigned codePage = 936;
+    bool administrator = true;
+
+    static SimSetup Windows98();
+    static SimSetup WindowsXP(bool is64Bit = false);
+    static SimSetup Windows7(bool is64Bit = true);
+    SimSetup WithCodePage(unsigned page) const;
+    SimSetup WithoutAdministrator() const;
+};
+
+struct SimMessageBox {
+    bool wide;
+    std::string text;     // UTF-8, converted from UTF-16 or from the ANSI code page
+    std::string caption;  // likewise
+    UINT type;
+    int answer;
+};
+
+struct SimProcessStart {
+    std::string commandLine;
+    UINT show;
+};
+
+struct SimImeInstall {
+    std::string imeFile;     // UTF-8
+    std::string layoutText;  // UTF-8
+};
+
+// What a program holding a file open (a loaded module) allows others to do.
+enum class SimLock { Renamable, Pinned };
+
+// What a key's access list allows this process; it holds for the key's subtree
+// unless a key below says otherwise.
+enum class SimKeyAccess { Full, ReadOnly, None };
+
+struct SimKey;
+struct SimValue {
+    DWORD type;
+    std::string bytes;  // REG_SZ and friends as UTF-16LE, as Windows keeps them
+};
+
+class SimMachine {
+public:
+    explicit SimMachine(const SimSetup& setup = SimSetup::Windows7());
+    ~SimMachine();
+    SimMachine(const SimMachine&) = delete;
+    SimMachine& operator=(const SimMachine&) = delete;
+
+    static SimMachine& Current();
+
+    const SimSetup& Setup() const { return setup_; }
+
+    // Files. Paths are Windows paths ("c:\\windows\\x"), case-insensitive, not
+    // redirected: a test names the real place.
+    void SetDrive(char letter, UINT driveType);
+    void MakeDirectory(const std::string& path);
+    void WriteFile(const std::string& path, const std::string& bytes);
+    std::string ReadFile(const std::string& path) const;  // empty when missing
+    bool FileExists(const std::string& path) const;
+    bool DirectoryExists(const std::string& path) const;
+    std::vector<std::string> ListDirectory(const std::string& path) const;
+    DWORD Attributes(const std::string& path) const;
+    void SetAttributes(const std::string& path, DWORD attributes);
+    void LockFile(const std::string& path, SimLock lock);
+    void MakeFolderUnwritable(const std::string& path);
+    std::string HostPath(const std::string& path) const;
+
+    // Registry
+    void SetString(HKEY root, const std::string& key, const std::string& name, const std::string& ansi);
+    void SetValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& raw);
+    void CreateKey(HKEY root, const std::string& key);
+    bool KeyExists(HKEY root, const std::string& key) const;
+    // A string value as a program reads it: up to its terminator.
+    std::optional<std::string> String(HKEY root, const std::string& key, const std::string& name) const;
+    std::optional<std::u16string> WideString(HKEY root, const std::string& key, const std::string& name) const;
+    std::optional<SimValue> Value(HKEY root, const std::string& key, const std::string& name) const;
+    std::vector<std::string> ValueNames(HKEY root, const std::string& key) const;
+    void SetKeyAccess(HKEY root, const std::string& key, SimKeyAccess access);
+
+    // Message boxes are answered in turn from this list; an OK box with no
+    // answer left gets IDOK, a question gets IDNO.
+    void AnswerMessageBoxes(std::initializer_list<int> answers);
+    const std::vector<SimMessageBox>& MessageBoxes() const { return messageBoxes_; }
+
+    const std::vector<SimProcessStart>& StartedProcesses() const { return started_; }
+
+    // Input method manager: the layout handle that ImmInstallIMEW returns
+    // (null makes it fail), and the calls it received.
+    void SetImeInstallResult(HKL result) { imeInstallResult_ = result; }
+    const std::vector<SimImeInstall>& ImeInstalls() const { return imeInstalls_; }
+
+    // Resources of the installer's own module.
+    void SetResource(const std::string& name, const std::string& type, const std::string& bytes);
+    void RemoveResource(const std::string& name, const std::string& type);
+
+    // Global memory: blocks above the limit cannot be had.
+    void LimitGlobalAlloc(SIZE_T largestBlock) { globalLimit_ = largestBlock; }
+    size_t LiveGlobalBlocks() const { return globals_.size(); }
+
+    void SetMd5Available(bool available) { md5Available_ = available; }
+
+    // The parts below are the simulation's own; the Win32 functions use them.
+    struct Impl;
+    Impl& impl() { return *impl_; }
+
+private:
+    friend struct SimAccess;
+    SimSetup setup_;
+    std::unique_ptr<Impl> impl_;
+    std::vector<SimMessageBox> messageBoxes_;
+    std::deque<int> answers_;
+    std::vector<SimProcessStart> started_;
+    HKL imeInstallResult_;
+    std::vector<SimImeInstall> imeInstalls_;
+    std::map<std::string, std::string> resources_;
+    std::map<HGLOBAL, std::unique_ptr<std::vector<unsigned char>>> globals_;
+    SIZE_T globalLimit_ = SIZE_T(-1);
+    bool md5Available_ = true;
+};
+
+// Text conversions the tests and the simulation share.
+std::string Utf8FromWide(const std::u16string& text);
+std::string Utf8FromAnsi(const std::string& bytes, unsigned codePage);
+std::string AnsiFromUtf8(const std::string& text, unsigned codePage);
+std::u16string WideFromUtf8(const std::string& text);

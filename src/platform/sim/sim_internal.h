@@ -1,0 +1,82 @@
+// The simulation's own state behind SimMachine; seen only by sim/*.cpp.
+#pragma once
+
+#include "platform/sim/machine.h"
+
+#include <strings.h>
+
+struct NoCaseLess {
+    bool operator()(const std::string& a, const std::string& b) const {
+        return strcasecmp(a.c_str(), b.c_str()) < 0;
+    }
+};
+
+struct SimKey {
+    std::string name;
+    SimKey* parent = nullptr;
+    std::map<std::string, std::shared_ptr<SimKey>, NoCaseLess> children;
+    std::map<std::string, SimValue, NoCaseLess> values;
+    std::optional<SimKeyAccess> access;
+    bool deleted = false;
+};
+
+struct SimKeyHandle {
+    std::shared_ptr<SimKey> key;
+    REGSAM access;
+};
+
+// A Windows path resolved to its place in the host directory.
+struct SimPath {
+    bool valid = false;       // syntactically a path on an existing drive
+    std::string host;         // host path (existing components in their stored case)
+    std::string canonical;    // lower-case Windows path, the key of file metadata
+    std::string parentCanonical;
+    std::string parentHost;
+};
+
+struct SimOpenFile {
+    int fd;
+    bool writable;
+};
+
+struct SimMachine::Impl {
+    explicit Impl(SimMachine& owner) : machine(owner) {}
+    SimMachine& machine;
+    DWORD lastError = 0;
+
+    // Registry
+    std::map<HKEY, std::shared_ptr<SimKey>> roots;
+    std::map<HKEY, SimKeyHandle> keyHandles;
+    uintptr_t nextKeyHandle = 0x1000;
+
+    // Files
+    std::string hostRoot;
+    std::map<char, UINT> drives;
+    std::string currentDirectory = "c:\\";
+    std::map<std::string, DWORD> attributes;  // explicit attributes by canonical path
+    std::map<std::string, SimLock> locks;
+    std::set<std::string> unwritableFolders;
+    std::map<int, SimOpenFile> files;
+    int nextFile = 0x40;
+    std::map<HANDLE, std::string> objectHandles;
+    uintptr_t nextObjectHandle = 0x2000;
+
+    void Fail(DWORD error) { lastError = error; }
+
+    // registry.cpp
+    void InitRegistry();
+    std::shared_ptr<SimKey> Lookup(HKEY root, const std::string& path) const;
+    std::shared_ptr<SimKey> Ensure(HKEY root, const std::string& path);
+    SimKeyAccess EffectiveAccess(const SimKey& key) const;
+
+    // files.cpp
+    void InitFiles();
+    void RemoveFiles();
+    SimPath Resolve(const std::string& path, bool redirect) const;
+    bool InUnwritableFolder(const std::string& canonical) const;
+};
+
+// Registry value text in both encodings.
+std::string WideBytesFromAnsi(const std::string& ansi, unsigned codePage);
+std::string AnsiFromWideBytes(const std::string& wideBytes, unsigned codePage);
+std::string WideBytesFromUtf16(const char16_t* text, size_t units);

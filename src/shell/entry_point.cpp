@@ -1,0 +1,87 @@
+#include "shell/entry_point.h"
+
+#include "base/install_context.h"
+#include "base/shared_ops.h"
+#include "base/text.h"
+#include "registration/keyboard_layout.h"
+#include "registration/system_records.h"
+
+#include <cstring>
+
+namespace {
+
+const char kAdminMarker[] = "moraisadmin";
+const char kRegisterWord[] = "regmo32=";
+
+void StartContext(HINSTANCE instance) {
+    context.instance = instance;
+    context.wizardPage = PageWelcome;
+    context.oemCodePage = GetOEMCP();
+    context.runMode = Interactive;
+}
+
+void ShowEntryMessage(const char16_t* text) { MessageBoxW(nullptr, Wide(text), Wide(u"智能墨川"), MB_OK); }
+
+int RunRegisterOnly(const char* commandLine) {
+    TakeRegisterDir(commandLine);
+    WriteInstallPathRecord();
+    if (InstallImeModule())
+        ShowEntryMessage(u"智能墨川已安装成功，如不能使用，请重新启动计算机！");
+    else
+        ShowEntryMessage(u"智能墨川没有注册成功，请以管理员身份重新运行安装程序！");
+    return 0;
+}
+
+}  // namespace
+
+int HasAdminRights() {
+    IsWow64Windows();
+    if (context.osMajorVersion < 6) return 1;
+
+    char saved[kPathFieldSize];
+    std::memcpy(saved, context.installDir, sizeof saved);
+    CopyText(context.installDir, sizeof context.installDir, kAdminMarker);
+    WriteInstallPathRecord();
+
+    std::memset(context.installDir, 0, sizeof context.installDir);
+    char readBack[kPathFieldSize];
+    std::memcpy(readBack, ReadInstallPathRecord(), sizeof readBack);
+
+    std::memcpy(context.installDir, saved, sizeof saved);
+    WriteInstallPathRecord();
+
+    size_t length = strnlen(readBack, sizeof readBack - 1);
+    readBack[length] = '\0';
+    if (length > 0 && readBack[length - 1] == '\\') readBack[length - 1] = '\0';
+    return std::strcmp(readBack, kAdminMarker) == 0;
+}
+
+int TakeRegisterDir(const char* commandLine) {
+    const char* at = std::strchr(commandLine, 'r');
+    if (at == nullptr || std::strncmp(at, kRegisterWord, sizeof kRegisterWord - 1) != 0) return 0;
+    const char* dir = at + sizeof kRegisterWord - 1;
+    size_t length = std::strlen(dir);
+    // The record adds a backslash where one is missing; it must still fit.
+    size_t room = sizeof context.installDir - 1 - (length > 0 && dir[length - 1] != '\\' ? 1 : 0);
+    if (length == 0 || length > room) return 0;
+    CopyText(context.installDir, sizeof context.installDir, dir);
+    return 1;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    const char* line = commandLine != nullptr ? commandLine : "";
+    StartContext(instance);
+    ReadInstallPathRecord();
+    if (!HasAdminRights()) {
+        ShowEntryMessage(
+            u"本安装程序需要以管理员权限运行，请退出后重新以管理员权限运行。"
+            u"（运行方式为：用鼠标右键点击安装程序，在弹出菜单中点击“以管理员身份运行”）");
+        return 0;
+    }
+    int registerOnly = ContainsNoCase(line, "regmo32");
+    if (!registerOnly && ContainsNoCase(line, "setmosrf32")) context.runMode = SilentReinstall;
+    if (IsWow64Windows() && registerOnly) return RunRegisterOnly(line);
+    // The silent re-install and the wizard are not part of this build yet: both
+    // end here, having installed nothing.
+    return 0;
+}

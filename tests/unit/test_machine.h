@@ -1,0 +1,25 @@
+// A simulated machine for one test, with the installer's context as the
+// process starts with it; both are put back when the test ends.
+#pragma once
+
+#include "base/install_context.h"
+#include "base/payload.h"
+#include "platform/sim/machine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+class TestMachine : public SimMachine {
+public:
+    explicit TestMachine(const SimSetup& setup = SimSetup::Windows7()) : SimMachine(setup) { ResetInstallContext(); }
+    ~TestMachine() {
+        ReleasePayloadAndScratch();
+        ResetInstallContext();
+    }
+};
+
+inline void SetInstallDir(const char* dir) {
+    std::memset(context.installDir, 0, sizeof context.installDir);
+    std::strncpy(context.installDir, dir, sizeof context.installDir - 1);
+}
