@@ -1,0 +1,298 @@
+"""Running Windows programs under Wine for the end-to-end tests.
+
+Prefix templates are made once per test run; every case works in a fresh copy
+of one and deletes it afterwards. Programs that may open windows run under
+their own Xvfb with Wine's virtual desktop, so that message boxes can be found
+with the winlist helper and answered with a key press, as a person would.
+"""
+
+import contextlib
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+WINE_BIN = Path("/usr/lib/wine")
+TEMPLATE_KINDS = {
+    # name: (WINEARCH, Windows version, what it stands for)
+    "win7-64": ("win64", "win7", "64-bit Windows 7"),
+    "winxp-32": ("win32", "winxp", "32-bit Windows XP"),
+}
+LOCALES = {936: "zh_CN.UTF-8", 950: "zh_TW.UTF-8"}
+FONT_REPLACEMENTS = ["SimSun", "NSimSun", "MingLiU", "PMingLiU", "MS Shell Dlg", "MS Shell Dlg 2", "KaiTi",
+                     "SimHei"]
+
+
+class WineError(Exception):
+    pass
+
+
+def base_env(prefix, code_page=936, display=None):
+    env = dict(os.environ)
+    env.update({
+        "WINEPREFIX": str(prefix),
+        "WINEDEBUG": "-all",
+        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        "LC_ALL": LOCALES[code_page],
+        "LANG": LOCALES[code_page],
+        "PATH": f"{WINE_BIN}:{env.get('PATH', '')}",
+    })
+    env.pop("DISPLAY", None)
+    if display is not None:
+        env["DISPLAY"] = display
+    return env
+
+
+def wine_for(prefix):
+    """The loader that starts programs in this prefix: wine64 runs 32-bit ones
+    too in a 64-bit prefix."""
+    return str(WINE_BIN / ("wine" if arch_of(prefix) == "win32" else "wine64"))
+
+
+def arch_of(prefix):
+    text = (Path(prefix) / "system.reg").read_text(errors="replace")
+    return "win32" if "#arch=win32" in text else "win64"
+
+
+def stop_server(prefix):
+    subprocess.run([str(WINE_BIN / "wineserver"), "-k"], env=base_env(prefix), timeout=60,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run([str(WINE_BIN / "wineserver"), "-w"], env=base_env(prefix), timeout=60,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def make_template(root, kind):
+    """Makes one prefix template under root; returns its path."""
+    arch, version, _ = TEMPLATE_KINDS[kind]
+    path = Path(root).resolve() / kind
+    if (path / ".complete").exists():
+        return path
+    shutil.rmtree(path, ignore_errors=True)
+    path.parent.mkdir(parents=True, exist_ok=True)
+    env = base_env(path)
+    env["WINEARCH"] = arch
+    loader = str(WINE_BIN / ("wine" if arch == "win32" else "wine64"))
+    result = subprocess.run([loader, "wineboot", "-i"], env=env, timeout=300,
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, errors="replace")
+    stop_server(path)
+    if result.returncode != 0 or not (path / "user.reg").exists():
+        raise WineError(f"wineboot for {kind} failed ({result.returncode}): {result.stdout[-2000:]}")
+    append_registry(path / "user.reg", {
+        "Software\\Wine": {"Version": version},
+        "Software\\Wine\\Explorer": {"Desktop": "Default"},
+        "Software\\Wine\\Explorer\\Desktops": {"Default": "800x600"},
+        "Software\\Wine\\Fonts\\Replacements": {name: "WenQuanYi Zen Hei" for name in FONT_REPLACEMENTS},
+    })
+    (path / ".complete").write_text(kind)
+    return path
+
+
+def append_registry(reg_file, keys):
+    """Adds string values to a registry file of a stopped prefix."""
+    lines = []
+    for key, values in keys.items():
+        lines.append("")
+        lines.append(f"[{escape(key)}] {int(time.time())}")
+        for name, value in values.items():
+            lines.append(f'"{escape(name)}"="{escape(value)}"')
+    with open(reg_file, "a", encoding="ascii") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+def escape(text):
+    out = []
+    for ch in text:
+        if ch in '\\"':
+            out.append("\\" + ch)
+        elif ord(ch) < 32 or ord(ch) > 126:
+            out.append("\\x%04x" % ord(ch))
+        else:
+            out.append(ch)
+    return "".join(out)
+
+
+@contextlib.contextmanager
+def fresh_prefix(templates, kind, name):
+    """A copy of a template for one case, stopped and deleted afterwards."""
+    template = make_template(templates, kind)
+    work = Path(tempfile.mkdtemp(prefix=f"{name}.", dir=Path(templates).resolve().parent))
+    prefix = work / "prefix"
+    subprocess.run(["cp", "-a", str(template), str(prefix)], check=True)
+    try:
+        yield prefix
+    finally:
+        stop_server(prefix)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+@contextlib.contextmanager
+def xvfb():
+    """A private X display; yields its name (":N")."""
+    read_end, write_end = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
+                             "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    try:
+        number = b""
+        deadline = time.time() + 20
+        while not number.endswith(b"\n") and time.time() < deadline:
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_end)
+        if not number.strip():
+            raise WineError("Xvfb did not start")
+        yield ":" + number.decode().strip()
+    finally:
+        proc.send_signal(signal.SIGTERM)
+        try:
+            proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+
+
+# ---------------------------------------------------------------- windows and message boxes
+
+class Window:
+    def __init__(self, line):
+        parts = line.rstrip("\r\n").split("\t")
+        self.handle, self.process, visible, self.cls, rect, self.title = parts[:6]
+        self.visible = visible == "1"
+        self.rect = tuple(int(v) for v in rect.split())
+        self.texts = parts[6:]
+
+    def __repr__(self):
+        return f"<{self.cls} {self.title!r} {self.texts!r}>"
+
+
+def list_windows(prefix, winlist, env):
+    result = subprocess.run([wine_for(prefix), str(winlist)], env=env, timeout=60, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL)
+    text = result.stdout.decode("utf-8", errors="replace")
+    return [Window(line) for line in text.splitlines() if line.count("\t") >= 5]
+
+
+class Run:
+    """What a program did: its exit code and the message boxes it showed."""
+
+    def __init__(self):
+        self.exit_code = None
+        self.boxes = []  # (caption, text)
+
+
+def run_program(prefix, exe, args, winlist, display, code_page=936, timeout=120, answer_key="Return"):
+    """Runs exe with args (one string, the command line's rest) and answers each
+    message box it shows with a key press; returns a Run."""
+    env = base_env(prefix, code_page, display)
+    run = Run()
+    command = [wine_for(prefix), str(exe)] + ([args] if args else [])
+    proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.time() + timeout
+    seen = set()
+    try:
+        while proc.poll() is None:
+            if time.time() > deadline:
+                raise WineError(f"{exe} {args} did not end within {timeout} s; boxes so far: {run.boxes}")
+            for w in list_windows(prefix, winlist, env):
+                if w.cls == "#32770" and w.visible and w.handle not in seen:
+                    seen.add(w.handle)
+                    run.boxes.append((w.title, "\n".join(w.texts)))
+                    time.sleep(0.2)
+                    subprocess.run(["xdotool", "key", answer_key], env=env, timeout=20)
+            time.sleep(0.2)
+        run.exit_code = proc.returncode
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+    return run
+
+
+# ---------------------------------------------------------------- registry and files of a prefix
+
+def read_registry(prefix, root):
+    """The keys of a stopped prefix's registry file: {lower-case key: {lower-case
+    name: str or bytes}}. root is HKLM, HKCU or HKU\\.DEFAULT."""
+    files = {"HKLM": "system.reg", "HKCU": "user.reg", "HKU\\.DEFAULT": "userdef.reg"}
+    text = (Path(prefix) / files[root]).read_text(encoding="utf-8", errors="replace")
+    keys, current = {}, None
+    for line in text.splitlines():
+        if line.startswith("["):
+            name = unescape(line[1:line.rindex("]")])
+            current = keys.setdefault(name.lower(), {})
+        elif current is not None and line.startswith(('"', "@")):
+            name, value = split_value(line)
+            current[name.lower()] = value
+    return keys
+
+
+def split_value(line):
+    if line.startswith("@"):
+        name, rest = "", line[2:]
+    else:
+        end = 1
+        while line[end] != '"':
+            end += 2 if line[end] == "\\" else 1
+        name, rest = unescape(line[1:end]), line[end + 2:]
+    if rest.startswith('"'):
+        return name, unescape(rest[1:-1])
+    if rest.startswith("str:"):
+        return name, unescape(rest[5:-1])
+    match = re.match(r"hex\((\w+)\):(.*)", rest) or re.match(r"hex:(.*)", rest)
+    if match:
+        data = bytes(int(b, 16) for b in match.groups()[-1].replace("\\", "").split(",") if b.strip())
+        if match.re.pattern.startswith("hex\\(") and match.group(1) in ("1", "2"):
+            return name, data.decode("utf-16-le").split("\0")[0]
+        return name, data
+    return name, rest
+
+
+def unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        ch = text[i]
+        if ch == "\\" and i + 1 < len(text):
+            nxt = text[i + 1]
+            if nxt == "x":
+                match = re.match(r"[0-9a-fA-F]{1,4}", text[i + 2:])
+                out.append(chr(int(match.group(0), 16)))
+                i += 2 + len(match.group(0))
+                continue
+            out.append({"n": "\n", "r": "\r", "t": "\t", "0": "\0"}.get(nxt, nxt))
+            i += 2
+            continue
+        out.append(ch)
+        i += 1
+    return "".join(out)
+
+
+def registry_value(prefix, root, key, name, view32=True):
+    """A value as a 32-bit program sees it (HKLM\\Software is redirected in a
+    64-bit prefix), or None."""
+    if view32 and root == "HKLM" and arch_of(prefix) == "win64" and key.lower().startswith("software\\"):
+        key = "Software\\Wow6432Node\\" + key[len("software\\"):]
+    return read_registry(prefix, root).get(key.lower(), {}).get(name.lower())
+
+
+def host_path(prefix, windows_path):
+    """The host path of c:\\... in a prefix, matched without regard to case."""
+    assert windows_path[1:3] == ":\\", windows_path
+    path = Path(prefix) / "dosdevices" / (windows_path[0].lower() + ":")
+    path = path.resolve()
+    for part in windows_path[3:].split("\\"):
+        if not part:
+            continue
+        match = None
+        if path.is_dir():
+            match = next((p for p in path.iterdir() if p.name.lower() == part.lower()), None)
+        path = match if match is not None else path / part
+    return path
+
+
+def read_file(prefix, windows_path):
+    path = host_path(prefix, windows_path)
+    return path.read_bytes() if path.is_file() else None
