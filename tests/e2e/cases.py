@@ -9,6 +9,7 @@ exits 0 when it passed, 1 when it failed.
 """
 
 import argparse
+import contextlib
 import struct
 import subprocess
 import sys
@@ -54,18 +55,22 @@ def expect_record(prefix, directory):
         expect_equal(value, directory, f"install-path record in {place}")
 
 
-def run_installer(ctx, prefix, args):
-    with wine.xvfb() as display:
-        return wine.run_program(prefix, ctx.build / "morasetup.exe", args, ctx.winlist(prefix), display)
+@contextlib.contextmanager
+def installer_run(ctx, kind, args):
+    """Runs morasetup.exe with args in a fresh prefix of kind under Xvfb,
+    answering its message boxes; yields (prefix, run) with Wine stopped."""
+    with wine.fresh_prefix(ctx.templates, kind, "morasetup") as prefix:
+        with wine.xvfb() as display:
+            run = wine.run_program(prefix, ctx.build / "morasetup.exe", args, ctx.winlist(prefix), display)
+        wine.stop_server(prefix)
+        expect_equal(run.exit_code, 0, "exit code")
+        yield prefix, run
 
 
 @case
 def register_only_records_directory(ctx):
     """64-bit Windows 7: regmo32=d:\\ime\\ records the directory and registers."""
-    with wine.fresh_prefix(ctx.templates, "win7-64", "regmo32") as prefix:
-        run = run_installer(ctx, prefix, "regmo32=d:\\ime\\")
-        wine.stop_server(prefix)
-        expect_equal(run.exit_code, 0, "exit code")
+    with installer_run(ctx, "win7-64", "regmo32=d:\\ime\\") as (prefix, run):
         expect_equal(run.boxes, [("智能墨川", REGISTERED)], "message boxes")
         expect_record(prefix, "d:\\ime\\")
 
@@ -73,10 +78,7 @@ def register_only_records_directory(ctx):
 @case
 def plain_start_restores_default_record(ctx):
     """64-bit Windows 7, nothing recorded: the administrator probe leaves c:\\morahu2\\."""
-    with wine.fresh_prefix(ctx.templates, "win7-64", "plain") as prefix:
-        run = run_installer(ctx, prefix, "")
-        wine.stop_server(prefix)
-        expect_equal(run.exit_code, 0, "exit code")
+    with installer_run(ctx, "win7-64", "") as (prefix, run):
         expect_equal(run.boxes, [], "message boxes")
         expect_record(prefix, "c:\\morahu2\\")
 
@@ -84,10 +86,7 @@ def plain_start_restores_default_record(ctx):
 @case
 def register_only_not_on_32bit_windows(ctx):
     """32-bit Windows XP: regmo32= does not run the register-only mode."""
-    with wine.fresh_prefix(ctx.templates, "winxp-32", "regmo32-xp") as prefix:
-        run = run_installer(ctx, prefix, "regmo32=d:\\ime\\")
-        wine.stop_server(prefix)
-        expect_equal(run.exit_code, 0, "exit code")
+    with installer_run(ctx, "winxp-32", "regmo32=d:\\ime\\") as (prefix, run):
         expect_equal(run.boxes, [], "message boxes")
         for place, value in record_places(prefix).items():
             expect_equal(value, None, f"install-path record in {place} (Windows XP makes no probe)")

@@ -36,7 +36,8 @@ def base_env(prefix, code_page=936, display=None):
     env.update({
         "WINEPREFIX": str(prefix),
         "WINEDEBUG": "-all",
-        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        # No Mono or Gecko to install, and no debugger waiting on a crashed helper.
+        "WINEDLLOVERRIDES": "mscoree,mshtml=;winedbg.exe=d",
         "LC_ALL": LOCALES[code_page],
         "LANG": LOCALES[code_page],
         "PATH": f"{WINE_BIN}:{env.get('PATH', '')}",
@@ -71,16 +72,25 @@ def make_template(root, kind):
     path = Path(root).resolve() / kind
     if (path / ".complete").exists():
         return path
-    shutil.rmtree(path, ignore_errors=True)
     path.parent.mkdir(parents=True, exist_ok=True)
-    env = base_env(path)
-    env["WINEARCH"] = arch
-    loader = str(WINE_BIN / ("wine" if arch == "win32" else "wine64"))
-    result = subprocess.run([loader, "wineboot", "-i"], env=env, timeout=300,
-                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, errors="replace")
-    stop_server(path)
-    if result.returncode != 0 or not (path / "user.reg").exists():
-        raise WineError(f"wineboot for {kind} failed ({result.returncode}): {result.stdout[-2000:]}")
+    # Under qemu's emulation of 32-bit programs a first start now and then
+    # hangs; a fresh try goes through.
+    for attempt in range(3):
+        shutil.rmtree(path, ignore_errors=True)
+        env = base_env(path)
+        env["WINEARCH"] = arch
+        loader = str(WINE_BIN / ("wine" if arch == "win32" else "wine64"))
+        try:
+            result = subprocess.run([loader, "wineboot", "-i"], env=env, timeout=150, stdout=subprocess.PIPE,
+                                    stderr=subprocess.STDOUT, text=True, errors="replace")
+            output, code = result.stdout, result.returncode
+        except subprocess.TimeoutExpired:
+            output, code = "(timed out)", None
+        stop_server(path)
+        if code == 0 and (path / "user.reg").exists():
+            break
+    else:
+        raise WineError(f"wineboot for {kind} failed three times ({code}): {output[-2000:]}")
     append_registry(path / "user.reg", {
         "Software\\Wine": {"Version": version},
         "Software\\Wine\\Explorer": {"Desktop": "Default"},

@@ -187,7 +187,6 @@ void SimMachine::SetDrive(char letter, UINT driveType) {
 void SimMachine::MakeDirectory(const std::string& path) {
     SimPath p = impl_->Resolve(path, false);
     if (!p.valid) return;
-    std::string host = impl_->hostRoot;
     for (size_t at = impl_->hostRoot.size() + 1; at <= p.host.size(); ++at) {
         if (at == p.host.size() || p.host[at] == '/') mkdir(p.host.substr(0, at).c_str(), 0755);
     }
