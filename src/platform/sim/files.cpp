@@ -90,6 +90,17 @@ SimPath ResolveOrFail(LPCSTR path) {
     return p;
 }
 
+// Resolves a path that must name something that exists; sets the error Windows
+// gives (file or path not found) and returns an invalid path otherwise.
+SimPath ResolveExisting(LPCSTR path) {
+    SimPath p = ResolveOrFail(path);
+    if (p.valid && !HostExists(p.host)) {
+        Sys().Fail(HostIsDirectory(p.parentHost) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        p.valid = false;
+    }
+    return p;
+}
+
 UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
     if (buffer == nullptr || size <= text.size()) return static_cast<UINT>(text.size() + 1);
     std::memcpy(buffer, text.c_str(), text.size() + 1);
@@ -260,12 +271,8 @@ std::string SimMachine::HostPath(const std::string& path) const { return impl_->
 // ---------------------------------------------------------------- Win32
 
 HFILE _lopen(LPCSTR path, int mode) {
-    SimPath p = ResolveOrFail(path);
+    SimPath p = ResolveExisting(path);
     if (!p.valid) return HFILE_ERROR;
-    if (!HostExists(p.host)) {
-        Sys().Fail(HostIsDirectory(p.parentHost) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-        return HFILE_ERROR;
-    }
     if (HostIsDirectory(p.host)) {
         Sys().Fail(ERROR_ACCESS_DENIED);
         return HFILE_ERROR;
@@ -371,12 +378,8 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD disposition, D
         Sys().Fail(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    SimPath p = ResolveOrFail(path);
+    SimPath p = ResolveExisting(path);
     if (!p.valid) return INVALID_HANDLE_VALUE;
-    if (!HostExists(p.host)) {
-        Sys().Fail(HostIsDirectory(p.parentHost) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
     if (HostIsDirectory(p.host) && !(flags & FILE_FLAG_BACKUP_SEMANTICS)) {
         Sys().Fail(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
@@ -432,12 +435,8 @@ BOOL RemoveDirectoryA(LPCSTR path) {
 }
 
 BOOL DeleteFileA(LPCSTR path) {
-    SimPath p = ResolveOrFail(path);
+    SimPath p = ResolveExisting(path);
     if (!p.valid) return FALSE;
-    if (!HostExists(p.host)) {
-        Sys().Fail(HostIsDirectory(p.parentHost) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-        return FALSE;
-    }
     if (DWORD refusal = WriteRefusal(p)) {
         // A file held by a running program cannot be deleted: access is denied.
         Sys().Fail(refusal == ERROR_SHARING_VIOLATION ? ERROR_ACCESS_DENIED : refusal);
@@ -449,22 +448,14 @@ BOOL DeleteFileA(LPCSTR path) {
 }
 
 DWORD GetFileAttributesA(LPCSTR path) {
-    SimPath p = ResolveOrFail(path);
+    SimPath p = ResolveExisting(path);
     if (!p.valid) return INVALID_FILE_ATTRIBUTES;
-    if (!HostExists(p.host)) {
-        Sys().Fail(HostIsDirectory(p.parentHost) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-        return INVALID_FILE_ATTRIBUTES;
-    }
     return StoredAttributes(p);
 }
 
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
-    SimPath p = ResolveOrFail(path);
+    SimPath p = ResolveExisting(path);
     if (!p.valid) return FALSE;
-    if (!HostExists(p.host)) {
-        Sys().Fail(HostIsDirectory(p.parentHost) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-        return FALSE;
-    }
     if (Sys().InUnwritableFolder(p.parentCanonical)) {
         Sys().Fail(ERROR_ACCESS_DENIED);
         return FALSE;
