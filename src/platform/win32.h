@@ -132,6 +132,9 @@ LSTATUS RegDeleteValueA(HKEY key, LPCSTR name);
 LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey);
 LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
                       LPSTR keyClass, LPDWORD classLength, void* lastWriteTime);
+LSTATUS RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classLength, LPDWORD reserved, LPDWORD subKeys,
+                         LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values, LPDWORD maxValueNameLength,
+                         LPDWORD maxValueLength, LPDWORD securityDescriptor, void* lastWriteTime);
 LSTATUS RegCloseKey(HKEY key);
 
 // Files
@@ -266,8 +269,17 @@ UINT WinExec(LPCSTR commandLine, UINT show);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
-// Input method manager
+// Keyboard layouts and the input method manager
+#define KL_NAMELENGTH 9
+#define KLF_ACTIVATE 0x00000001
+#define KLF_SETFORPROCESS 0x00000100
+
+HKL GetKeyboardLayout(DWORD thread);
+BOOL GetKeyboardLayoutNameA(LPSTR name);
+int GetKeyboardLayoutList(int count, HKL* list);
+HKL ActivateKeyboardLayout(HKL layout, UINT flags);
 HKL ImmInstallIMEW(LPCWSTR imeFileName, LPCWSTR layoutText);
+UINT ImmGetDescriptionA(HKL layout, LPSTR description, UINT bufferLength);
 
 // Entry point of the installer, called by the tests as Windows would call it.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);

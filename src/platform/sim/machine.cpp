@@ -190,6 +190,14 @@ struct SimAccess {
         return (type & 0xF) == MB_YESNO ? IDNO : IDOK;
     }
     static void Started(const SimProcessStart& s) { SimMachine::Current().started_.push_back(s); }
+    static const SimMachine::Layout* FindLayout(HKL layout) {
+        for (const auto& l : SimMachine::Current().layouts_)
+            if (l.handle == layout) return &l;
+        return nullptr;
+    }
+    static std::vector<SimMachine::Layout>& Layouts() { return SimMachine::Current().layouts_; }
+    static HKL& Current() { return SimMachine::Current().currentLayout_; }
+    static void Activated(HKL layout, UINT flags) { SimMachine::Current().activations_.push_back({layout, flags}); }
     static HKL ImeInstall(const SimImeInstall& call) {
         SimMachine& m = SimMachine::Current();
         m.imeInstalls_.push_back(call);
@@ -419,4 +427,53 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
 HKL ImmInstallIMEW(LPCWSTR imeFileName, LPCWSTR layoutText) {
     return SimAccess::ImeInstall({Utf8FromWide(imeFileName ? imeFileName : u""),
                                   Utf8FromWide(layoutText ? layoutText : u"")});
+}
+
+// ---------------------------------------------------------------- keyboard layouts
+
+void SimMachine::AddKeyboardLayout(HKL layout, const std::string& name, const std::string& description) {
+    layouts_.push_back({layout, name, description});
+    if (currentLayout_ == nullptr) currentLayout_ = layout;
+}
+
+HKL GetKeyboardLayout(DWORD) { return SimAccess::Current(); }
+
+BOOL GetKeyboardLayoutNameA(LPSTR name) {
+    const auto* layout = SimAccess::FindLayout(SimAccess::Current());
+    std::string text = layout ? layout->name.substr(0, KL_NAMELENGTH - 1) : "00000409";
+    std::memcpy(name, text.c_str(), text.size() + 1);
+    return TRUE;
+}
+
+// Copies at most `count` handles; the list may be longer.
+int GetKeyboardLayoutList(int count, HKL* list) {
+    const auto& layouts = SimAccess::Layouts();
+    if (count <= 0 || list == nullptr) return static_cast<int>(layouts.size());
+    int n = 0;
+    for (; n < count && n < static_cast<int>(layouts.size()); ++n) list[n] = layouts[n].handle;
+    return n;
+}
+
+HKL ActivateKeyboardLayout(HKL layout, UINT flags) {
+    SimAccess::Activated(layout, flags);
+    if (SimAccess::FindLayout(layout) == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    HKL previous = SimAccess::Current();
+    SimAccess::Current() = layout;
+    return previous;
+}
+
+// An input method's description, cut to the buffer without a terminator where
+// it does not fit; 0 for a layout that is no input method.
+UINT ImmGetDescriptionA(HKL layout, LPSTR description, UINT bufferLength) {
+    const auto* found = SimAccess::FindLayout(layout);
+    if (found == nullptr || found->description.empty()) return 0;
+    const std::string& text = found->description;
+    if (bufferLength == 0 || description == nullptr) return static_cast<UINT>(text.size());
+    size_t copied = std::min<size_t>(text.size(), bufferLength);
+    std::memcpy(description, text.data(), copied);
+    if (copied < bufferLength) description[copied] = '\0';
+    return static_cast<UINT>(copied);
 }

@@ -117,6 +117,18 @@ public:
     void SetImeInstallResult(HKL result) { imeInstallResult_ = result; }
     const std::vector<SimImeInstall>& ImeInstalls() const { return imeInstalls_; }
 
+    // Keyboard layouts: the installed ones in list order, each with its name
+    // ("E0010804") and, for an input method, its description in the ANSI code
+    // page; the current layout of the thread; and the switches asked for.
+    void AddKeyboardLayout(HKL layout, const std::string& name, const std::string& description);
+    void SetCurrentLayout(HKL layout) { currentLayout_ = layout; }
+    HKL CurrentLayout() const { return currentLayout_; }
+    struct Activation {
+        HKL layout;
+        UINT flags;
+    };
+    const std::vector<Activation>& Activations() const { return activations_; }
+
     // Resources of the installer's own module.
     void SetResource(const std::string& name, const std::string& type, const std::string& bytes);
     void RemoveResource(const std::string& name, const std::string& type);
@@ -141,6 +153,14 @@ private:
     HKL imeInstallResult_;
     std::vector<SimImeInstall> imeInstalls_;
     std::map<std::string, std::string> resources_;
+    struct Layout {
+        HKL handle;
+        std::string name;
+        std::string description;
+    };
+    std::vector<Layout> layouts_;
+    HKL currentLayout_ = nullptr;
+    std::vector<Activation> activations_;
     std::map<HGLOBAL, std::unique_ptr<std::vector<unsigned char>>> globals_;
     SIZE_T globalLimit_ = SIZE_T(-1);
     bool md5Available_ = true;

@@ -3,6 +3,7 @@
 // converted through the ANSI code page by the A functions.
 #include "platform/sim/sim_internal.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -344,6 +345,21 @@ LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPD
     if (found.size() >= *nameLength) return ERROR_MORE_DATA;
     std::memcpy(name, found.c_str(), found.size() + 1);
     *nameLength = static_cast<DWORD>(found.size());
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegQueryInfoKeyA(HKEY key, LPSTR, LPDWORD, LPDWORD, LPDWORD subKeys, LPDWORD maxSubKeyLength, LPDWORD,
+                         LPDWORD values, LPDWORD, LPDWORD, LPDWORD, void*) {
+    std::shared_ptr<SimKey> k;
+    LSTATUS status = ReadableKey(key, KEY_QUERY_VALUE, &k);
+    if (status != ERROR_SUCCESS) return status;
+    if (subKeys) *subKeys = static_cast<DWORD>(k->children.size());
+    if (values) *values = static_cast<DWORD>(k->values.size());
+    if (maxSubKeyLength) {
+        size_t longest = 0;
+        for (const auto& child : k->children) longest = std::max(longest, child.first.size());
+        *maxSubKeyLength = static_cast<DWORD>(longest);
+    }
     return ERROR_SUCCESS;
 }
 
