@@ -189,3 +189,38 @@ TEST_F(ContractTest, AnsiStringIsConvertedThroughCodePage) {
     EXPECT_EQ(buffer[0], u'智');
     EXPECT_EQ(buffer[1], u'能');
 }
+
+// The 9x preload list keeps each entry as the default value of a numbered key.
+TEST_F(ContractTest, DefaultValueOfAKey) {
+    HKEY key = Key("preload\\1");
+    const char id[] = "E0010804";
+    ASSERT_EQ(RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(id), 8), ERROR_SUCCESS);
+    char buffer[10];
+    std::memset(buffer, kSentinel, sizeof buffer);
+    DWORD size = sizeof buffer;
+    ASSERT_EQ(RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size), ERROR_SUCCESS)
+        << "the empty name is the default value";
+    EXPECT_STREQ(buffer, id);
+    HKEY empty = Key("preload\\2");
+    size = sizeof buffer;
+    EXPECT_EQ(RegQueryValueExA(empty, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size),
+              ERROR_FILE_NOT_FOUND)
+        << "a key created without one has no default value";
+}
+
+TEST_F(ContractTest, SubKeyCountFromQueryInfo) {
+    HKEY parent = Key("counted");
+    Key("counted\\a");
+    Key("counted\\b");
+    Key("counted\\b\\deeper");
+    HKEY reader;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, KeyPath("counted").c_str(), 0, KEY_READ, &reader), ERROR_SUCCESS);
+    DWORD subKeys = 99, values = 99;
+    ASSERT_EQ(RegQueryInfoKeyA(reader, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                               nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(subKeys, 2u) << "direct sub keys only";
+    EXPECT_EQ(values, 0u);
+    RegCloseKey(reader);
+    (void)parent;
+}

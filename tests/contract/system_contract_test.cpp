@@ -68,3 +68,16 @@ TEST_F(ContractTest, Md5FromAdvapi32) {
     }
     FreeLibrary(advapi);
 }
+
+TEST_F(ContractTest, KeyboardLayoutListAndName) {
+    int count = GetKeyboardLayoutList(0, nullptr);
+    ASSERT_GE(count, 1);
+    HKL one[1] = {};
+    EXPECT_EQ(GetKeyboardLayoutList(1, one), 1) << "a short list takes what fits";
+    EXPECT_NE(one[0], nullptr);
+    char name[KL_NAMELENGTH + 8];
+    std::memset(name, 0x7F, sizeof name);
+    ASSERT_TRUE(GetKeyboardLayoutNameA(name));
+    EXPECT_EQ(std::strlen(name), 8u) << "eight hexadecimal digits";
+    EXPECT_NE(GetKeyboardLayout(0), nullptr);
+}

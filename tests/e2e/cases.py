@@ -9,6 +9,7 @@ exits 0 when it passed, 1 when it failed.
 """
 
 import argparse
+import re
 import contextlib
 import struct
 import subprocess
@@ -56,12 +57,13 @@ def expect_record(prefix, directory):
 
 
 @contextlib.contextmanager
-def installer_run(ctx, kind, args):
+def installer_run(ctx, kind, args, code_page=936):
     """Runs morasetup.exe with args in a fresh prefix of kind under Xvfb,
     answering its message boxes; yields (prefix, run) with Wine stopped."""
     with wine.fresh_prefix(ctx.templates, kind, "morasetup") as prefix:
         with wine.xvfb() as display:
-            run = wine.run_program(prefix, ctx.build / "morasetup.exe", args, ctx.winlist(prefix), display)
+            run = wine.run_program(prefix, ctx.build / "morasetup.exe", args, ctx.winlist(prefix), display,
+                                   code_page)
         wine.stop_server(prefix)
         expect_equal(run.exit_code, 0, "exit code")
         yield prefix, run
@@ -92,15 +94,140 @@ def register_only_not_on_32bit_windows(ctx):
             expect_equal(value, None, f"install-path record in {place} (Windows XP makes no probe)")
 
 
+KEYBOARD_LAYOUTS = "System\\CurrentControlSet\\Control\\Keyboard Layouts"
+LAYOUT_TEXT = "智能墨川输入平台  7.4"
+OLD_LAYOUT_TEXT = "智能墨川输入平台  6.3"
+
+
+def layouts_with(prefix, name, value):
+    """The Keyboard Layouts sub keys whose value name equals value."""
+    found = {}
+    start = KEYBOARD_LAYOUTS.lower() + "\\"
+    for key, values in wine.read_registry(prefix, "HKLM").items():
+        if key.startswith(start) and values.get(name.lower()) == value:
+            found[key[len(start):].upper()] = values
+    return found
+
+
+def register_only_layout_text(ctx, code_page):
+    with installer_run(ctx, "win7-64", "regmo32=d:\\ime\\", code_page) as (prefix, run):
+        expect_equal(run.boxes, [("智能墨川", REGISTERED)], "message boxes")
+        layouts = layouts_with(prefix, "Layout Text", LAYOUT_TEXT)
+        expect(len(layouts) == 1, f"one layout with the registered text, found {layouts}")
+        (identifier, values), = layouts.items()
+        language = "0404" if code_page == 950 else "0804"
+        expect(identifier.startswith("E0") and identifier.endswith(language), f"layout identifier {identifier}")
+        expect_equal(values.get("ime file", "").lower(), "c:\\windows\\system32\\morahu4.ime", "Ime File")
+
+
+@case
+def register_only_layout_text_code_page_936(ctx):
+    """regmo32= under code page 936 leaves a layout with the registered text."""
+    register_only_layout_text(ctx, 936)
+
+
+@case
+def register_only_layout_text_code_page_950(ctx):
+    """regmo32= under code page 950 leaves a layout with the registered text."""
+    register_only_layout_text(ctx, 950)
+
+
+def set_up_layouts(prefix, layouts, preload, version=None):
+    """Keyboard Layouts {id: layout text}, and the preload list of the user and
+    of the default profile: NT values, or with version win98 numbered sub keys."""
+    wine.rewrite_registry(prefix, "HKLM", [KEYBOARD_LAYOUTS],
+                          {f"{KEYBOARD_LAYOUTS}\\{i}": {"layout text": t} for i, t in layouts.items()})
+    for root in ("HKCU", "HKU\\.DEFAULT"):
+        if version == "win98":
+            keys = {f"Keyboard Layout\\Preload\\{k}": {"": i} for k, i in enumerate(preload, 1)}
+        else:
+            keys = {"Keyboard Layout\\Preload": {str(k): i for k, i in enumerate(preload, 1)}}
+        wine.rewrite_registry(prefix, root, ["Keyboard Layout\\Preload"], keys)
+    if version:
+        wine.rewrite_registry(prefix, "HKCU", ["Software\\Wine"], {"Software\\Wine": {"Version": version}})
+
+
+def preload_of(prefix, root, win98=False):
+    keys = wine.read_registry(prefix, root)
+    if win98:
+        entries = [keys.get(f"keyboard layout\\preload\\{k}", {}).get("") for k in range(1, 50)]
+    else:
+        values = keys.get("keyboard layout\\preload", {})
+        entries = [values.get(str(k)) for k in range(1, 50)]
+    return entries[:entries.index(None)] if None in entries else entries
+
+
+def probe(ctx, prefix, operation, nt=True):
+    """Runs one operation of registration_probe; returns its last line. On the
+    NT family the first preload entry shows as "*": Wine sets the user's value
+    "1" to its own default layout whenever a program starts."""
+    code, output = wine.run_console(prefix, ctx.build / "registration_probe.exe", [operation])
+    expect(code == 0, f"registration_probe {operation} failed ({code}): {output}")
+    line = output.strip().splitlines()[-1]
+    return re.sub(r"ids=[^,]*", "ids=*", line) if nt else line
+
+
+def expect_layout_record(prefix, identifier, layout_file):
+    values = wine.read_registry(prefix, "HKLM").get(f"{KEYBOARD_LAYOUTS}\\{identifier}".lower())
+    expect(values is not None, f"layout key {identifier}")
+    expect_equal(values.get("ime file"), "MORAHU4.IME", f"{identifier} IME file")
+    expect_equal(values.get("layout file"), layout_file, f"{identifier} layout file")
+    expect_equal(values.get("layout text"), LAYOUT_TEXT, f"{identifier} layout text")
+
+
+@case
+def registration_on_windows7_64(ctx):
+    """The registry fallback on Windows 7: an old registration under 0404 moves to 0804."""
+    with wine.fresh_prefix(ctx.templates, "win7-64", "registration-7") as prefix:
+        set_up_layouts(prefix, {"00000409": "US", "E0200804": "Other", "E0150404": OLD_LAYOUT_TEXT},
+                       ["00000409", "e0150404"])
+        expect_equal(probe(ctx, prefix, "register"), "result=1", "RegisterKeyboardLayout")
+        expect_equal(probe(ctx, prefix, "find"), "result=1 found=1 position=2 count=2 ids=*,e0150804",
+                     "FindImeInPreload")
+        wine.stop_server(prefix)
+        expect(f"{KEYBOARD_LAYOUTS}\\E0150404".lower() not in wine.read_registry(prefix, "HKLM"), "E0150404 deleted")
+        expect_layout_record(prefix, "E0150804", "kbdus.dll")
+        expect_equal(preload_of(prefix, "HKCU")[1:], ["e0150804"], "preload list after entry 1")
+
+
+@case
+def registration_on_windowsxp_32(ctx):
+    """The registry fallback on Windows XP, then the move to the second place."""
+    with wine.fresh_prefix(ctx.templates, "winxp-32", "registration-xp") as prefix:
+        others = ["0000040a", "0000040b", "0000040c", "0000040d", "0000040e"]
+        layouts = {i.upper(): f"Layout {i}" for i in others}
+        layouts["E0010804"] = "Wine"  # the layout Wine puts first in the user's list
+        set_up_layouts(prefix, layouts, others)
+        expect_equal(probe(ctx, prefix, "register"), "result=1", "RegisterKeyboardLayout")
+        expect_equal(probe(ctx, prefix, "move"),
+                     "result=1 found=1 position=6 count=6 ids=*,e0020804,0000040b,0000040c,0000040d,0000040e",
+                     "FindImeInPreload and MoveImeToSecondPlace")
+        wine.stop_server(prefix)
+        expect_layout_record(prefix, "E0020804", "kbdus.dll")
+        moved = ["e0020804", "0000040b", "0000040c", "0000040d", "0000040e"]
+        expect_equal(preload_of(prefix, "HKCU")[1:], moved, "the user's preload list after entry 1")
+        expect_equal(preload_of(prefix, "HKU\\.DEFAULT"), ["0000040a"] + moved, "the default profile's list")
+
+
+@case
+def registration_on_windows98(ctx):
+    """The registry fallback on the Windows 9x family, then the swap of the first two."""
+    with wine.fresh_prefix(ctx.templates, "win7-64", "registration-98") as prefix:
+        set_up_layouts(prefix, {"0000040A": "US", "E0150404": OLD_LAYOUT_TEXT}, ["E0150404", "0000040A"],
+                       version="win98")
+        expect_equal(probe(ctx, prefix, "register", nt=False), "result=1", "RegisterKeyboardLayout")
+        expect_equal(probe(ctx, prefix, "swap", nt=False), "result=2 found=0 position=0 count=2 ids=E0150804,0000040A",
+                     "ReadPreloadList")
+        wine.stop_server(prefix)
+        expect_layout_record(prefix, "E0150804", "kbdus.kbd")
+        expect_equal(preload_of(prefix, "HKCU", win98=True), ["0000040A", "E0150804"], "the swapped preload list")
+
+
 def run_contract_tests(ctx, kind, width):
     exe = ctx.build.parent / width / "contract_tests.exe"
     with wine.fresh_prefix(ctx.templates, kind, f"contract-{width}") as prefix:
-        env = wine.base_env(prefix, 936)
-        result = subprocess.run([wine.wine_for(prefix), str(exe)], env=env, timeout=300,
-                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        output = result.stdout.decode("utf-8", errors="replace")
-        expect(result.returncode == 0 and "[  PASSED  ]" in output,
-               f"contract tests failed ({result.returncode}):\n{output}")
+        code, output = wine.run_console(prefix, exe, [])
+        expect(code == 0 and "[  PASSED  ]" in output, f"contract tests failed ({code}):\n{output}")
 
 
 @case

@@ -12,6 +12,7 @@ import re
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 from pathlib import Path
@@ -23,6 +24,7 @@ TEMPLATE_KINDS = {
     "winxp-32": ("win32", "winxp", "32-bit Windows XP"),
 }
 LOCALES = {936: "zh_CN.UTF-8", 950: "zh_TW.UTF-8"}
+REGISTRY_FILES = {"HKLM": "system.reg", "HKCU": "user.reg", "HKU\\.DEFAULT": "userdef.reg"}
 FONT_REPLACEMENTS = ["SimSun", "NSimSun", "MingLiU", "PMingLiU", "MS Shell Dlg", "MS Shell Dlg 2", "KaiTi",
                      "SimHei"]
 
@@ -102,15 +104,33 @@ def make_template(root, kind):
 
 
 def append_registry(reg_file, keys):
-    """Adds string values to a registry file of a stopped prefix."""
+    """Adds string values to a registry file of a stopped prefix; the name ""
+    is the key's default value."""
     lines = []
     for key, values in keys.items():
         lines.append("")
         lines.append(f"[{escape(key)}] {int(time.time())}")
         for name, value in values.items():
-            lines.append(f'"{escape(name)}"="{escape(value)}"')
+            label = "@" if name == "" else f'"{escape(name)}"'
+            lines.append(f'{label}="{escape(value)}"')
     with open(reg_file, "a", encoding="ascii") as f:
         f.write("\n".join(lines) + "\n")
+
+
+def rewrite_registry(prefix, root, trees, keys):
+    """In a stopped prefix: removes the keys under each of trees (the keys
+    themselves included) from the registry file of root, then adds keys."""
+    reg_file = Path(prefix) / REGISTRY_FILES[root]
+    lowered = [t.lower() for t in trees]
+    kept, dropping = [], False
+    for line in reg_file.read_text(encoding="utf-8", errors="replace").splitlines():
+        if line.startswith("["):
+            name = unescape(line[1:line.rindex("]")]).lower()
+            dropping = any(name == t or name.startswith(t + "\\") for t in lowered)
+        if not dropping:
+            kept.append(line)
+    reg_file.write_text("\n".join(kept) + "\n", encoding="utf-8")
+    append_registry(reg_file, keys)
 
 
 def escape(text):
@@ -222,13 +242,22 @@ def run_program(prefix, exe, args, winlist, display, code_page=936, timeout=120,
     return run
 
 
+def run_console(prefix, exe, args, code_page=936, timeout=300):
+    """Runs a console program without a display; returns (exit code, what it
+    printed). What Wine and its helper processes say goes to the log on
+    standard error, not into the result."""
+    result = subprocess.run([wine_for(prefix), str(exe)] + list(args), env=base_env(prefix, code_page),
+                            timeout=timeout, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    sys.stderr.write(result.stderr.decode("utf-8", errors="replace"))
+    return result.returncode, result.stdout.decode("utf-8", errors="replace").replace("\r\n", "\n")
+
+
 # ---------------------------------------------------------------- registry and files of a prefix
 
 def read_registry(prefix, root):
     """The keys of a stopped prefix's registry file: {lower-case key: {lower-case
     name: str or bytes}}. root is HKLM, HKCU or HKU\\.DEFAULT."""
-    files = {"HKLM": "system.reg", "HKCU": "user.reg", "HKU\\.DEFAULT": "userdef.reg"}
-    text = (Path(prefix) / files[root]).read_text(encoding="utf-8", errors="replace")
+    text = (Path(prefix) / REGISTRY_FILES[root]).read_text(encoding="utf-8", errors="replace")
     keys, current = {}, None
     for line in text.splitlines():
         if line.startswith("["):

@@ -54,6 +54,9 @@ SimMachine::SimMachine(const SimSetup& setup)
     g_current = this;
     impl_->InitRegistry();
     impl_->InitFiles();
+    // Every Windows has a keyboard layout: US English, current to begin with.
+    AddKeyboardLayout(reinterpret_cast<HKL>(uintptr_t(0x04090409u)), "00000409", "");
+    currentLayout_ = layouts_[0].handle;
     if (!setup.administrator) {
         MakeFolderUnwritable("c:\\windows");
         SetKeyAccess(HKEY_LOCAL_MACHINE, "", SimKeyAccess::ReadOnly);
@@ -432,8 +435,13 @@ HKL ImmInstallIMEW(LPCWSTR imeFileName, LPCWSTR layoutText) {
 // ---------------------------------------------------------------- keyboard layouts
 
 void SimMachine::AddKeyboardLayout(HKL layout, const std::string& name, const std::string& description) {
+    for (auto& existing : layouts_) {
+        if (existing.handle == layout) {
+            existing = {layout, name, description};
+            return;
+        }
+    }
     layouts_.push_back({layout, name, description});
-    if (currentLayout_ == nullptr) currentLayout_ = layout;
 }
 
 HKL GetKeyboardLayout(DWORD) { return SimAccess::Current(); }

@@ -119,7 +119,8 @@ public:
 
     // Keyboard layouts: the installed ones in list order, each with its name
     // ("E0010804") and, for an input method, its description in the ANSI code
-    // page; the current layout of the thread; and the switches asked for.
+    // page; the current layout of the thread; and the switches asked for. A
+    // machine starts with US English (0x04090409, "00000409"), current.
     void AddKeyboardLayout(HKL layout, const std::string& name, const std::string& description);
     void SetCurrentLayout(HKL layout) { currentLayout_ = layout; }
     HKL CurrentLayout() const { return currentLayout_; }
