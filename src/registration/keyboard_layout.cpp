@@ -2,6 +2,7 @@
 
 #include "base/ime_texts.h"
 #include "base/install_context.h"
+#include "base/registry.h"
 #include "base/text.h"
 
 #include <cstdint>
@@ -129,14 +130,10 @@ void ChooseNewLayoutId(HKEY layouts, uint32_t largest, const LayoutChoice& choic
     }
 }
 
-void SetText(HKEY key, const char* name, const char* text) {
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(std::strlen(text)));
-}
-
 void WriteLayoutRecord(HKEY key, const LayoutChoice& choice) {
-    SetText(key, "IME file", "MORAHU4.IME");
-    SetText(key, "layout file", choice.win9x ? "kbdus.kbd" : "kbdus.dll");
-    SetText(key, "layout text", choice.layoutText);
+    SetRegistryText(key, "IME file", "MORAHU4.IME");
+    SetRegistryText(key, "layout file", choice.win9x ? "kbdus.kbd" : "kbdus.dll");
+    SetRegistryText(key, "layout text", choice.layoutText);
 }
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
@@ -195,7 +192,7 @@ int EnterInNtPreload(const char* id, const LayoutChoice& choice) {
         if (int slot = NtPreloadSlot(preload, id)) {
             char name[4];
             FormatText(name, sizeof name, "%d", slot);
-            SetText(preload, name, id);
+            SetRegistryText(preload, name, id);
         }
         RegCloseKey(preload);
     }
@@ -208,7 +205,7 @@ void Create9xEntry(HKEY preload, const char* name, const char* id) {
     if (RegCreateKeyExA(preload, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &numbered,
                         nullptr) != ERROR_SUCCESS)
         return;
-    SetText(numbered, nullptr, id);
+    SetRegistryText(numbered, nullptr, id);
     RegCloseKey(numbered);
 }
 
@@ -224,7 +221,7 @@ int Settle9xEntry(HKEY preload, int k, const char* id) {
         return 1;
     }
     PreloadMatch match = ReadEntry(numbered, nullptr, entry) ? MatchPreloadEntry(entry, id) : OtherLayout;
-    if (match == OtherSuffix) SetText(numbered, nullptr, id);
+    if (match == OtherSuffix) SetRegistryText(numbered, nullptr, id);
     RegCloseKey(numbered);
     return match != OtherLayout;
 }

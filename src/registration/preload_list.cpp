@@ -2,6 +2,7 @@
 
 #include "base/ime_texts.h"
 #include "base/install_context.h"
+#include "base/registry.h"
 #include "base/shared_ops.h"
 #include "base/text.h"
 
@@ -85,10 +86,6 @@ int ReadLayoutTexts() {
     return 1;
 }
 
-void SetText(HKEY key, const char* name, const char* text) {
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(std::strlen(text)));
-}
-
 // Sets the values named by `places` (from 1) of the NT preload list under
 // root\path; 0 when its keyboard-layout key cannot be opened.
 int WriteNtEntries(HKEY root, const char* path, const int* places, const char* const* values, int n) {
@@ -98,7 +95,7 @@ int WriteNtEntries(HKEY root, const char* path, const int* places, const char* c
         for (int i = 0; i < n; ++i) {
             char name[4];
             EntryName(places[i], name, sizeof name);
-            SetText(preload, name, values[i]);
+            SetRegistryText(preload, name, values[i]);
         }
         RegCloseKey(preload);
     }
@@ -115,7 +112,7 @@ void Write9xEntries(const int* places, const char* const* values, int n) {
         EntryName(places[i], name, sizeof name);
         HKEY numbered;
         if (RegOpenKeyExA(preload, name, 0, KEY_ALL_ACCESS, &numbered) != ERROR_SUCCESS) continue;
-        SetText(numbered, nullptr, values[i]);
+        SetRegistryText(numbered, nullptr, values[i]);
         RegCloseKey(numbered);
     }
     RegCloseKey(preload);

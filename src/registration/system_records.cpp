@@ -1,6 +1,7 @@
 #include "registration/system_records.h"
 
 #include "base/install_context.h"
+#include "base/registry.h"
 #include "base/text.h"
 
 #include <cstring>
@@ -74,15 +75,10 @@ void CloseRecordKey(HKEY parentKey, HKEY key) {
     RegCloseKey(parentKey);
 }
 
-// Strings go in without their terminating zero.
-void SetText(HKEY key, const char* name, const char* text) {
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(std::strlen(text)));
-}
-
 void WriteRecordValue() {
     HKEY software, morawb;
     if (!OpenRecordKey(HKEY_LOCAL_MACHINE, "Software", "morawb", &software, &morawb)) return;
-    SetText(morawb, "path", context.installDir);
+    SetRegistryText(morawb, "path", context.installDir);
     CloseRecordKey(software, morawb);
 }
 
@@ -165,7 +161,7 @@ void WriteAutorunEntry(const char* command) {
     if (!OpenRecordKey(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "Run", &currentVersion, &run))
         return;
     RegDeleteValueA(run, "momcsjgl");
-    SetText(run, "momcsjgl", command);
+    SetRegistryText(run, "momcsjgl", command);
     CloseRecordKey(currentVersion, run);
 }
 
