@@ -188,6 +188,7 @@ BOOL CloseHandle(HANDLE handle);
 BOOL CreateDirectoryA(LPCSTR path, void* security);
 BOOL RemoveDirectoryA(LPCSTR path);
 BOOL DeleteFileA(LPCSTR path);
+BOOL MoveFileA(LPCSTR existing, LPCSTR newName);
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);

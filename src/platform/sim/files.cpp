@@ -206,7 +206,8 @@ void SimMachine::MakeDirectory(const std::string& path) {
 void SimMachine::WriteFile(const std::string& path, const std::string& bytes) {
     SimPath p = impl_->Resolve(path, false);
     if (!p.valid) return;
-    MakeDirectory(path.substr(0, path.find_last_of("\\/")));
+    size_t separator = path.find_last_of("\\/");
+    if (separator != std::string::npos) MakeDirectory(path.substr(0, separator));
     p = impl_->Resolve(path, false);
     int fd = open(p.host.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) return;
@@ -444,6 +445,44 @@ BOOL DeleteFileA(LPCSTR path) {
     }
     unlink(p.host.c_str());
     Sys().attributes.erase(p.canonical);
+    return TRUE;
+}
+
+// Renames within a drive. A file held by a running program moves (the program
+// keeps it open under the new name) unless it is pinned.
+BOOL MoveFileA(LPCSTR existing, LPCSTR newName) {
+    SimPath from = ResolveExisting(existing);
+    if (!from.valid) return FALSE;
+    SimPath to = ResolveOrFail(newName);
+    if (!to.valid) return FALSE;
+    auto& sys = Sys();
+    if (HostExists(to.host)) {
+        sys.Fail(ERROR_ALREADY_EXISTS);
+        return FALSE;
+    }
+    if (!HostIsDirectory(to.parentHost)) {
+        sys.Fail(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    auto lock = sys.locks.find(from.canonical);
+    if (sys.InUnwritableFolder(from.parentCanonical) || sys.InUnwritableFolder(to.parentCanonical) ||
+        (lock != sys.locks.end() && lock->second == SimLock::Pinned)) {
+        sys.Fail(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (rename(from.host.c_str(), to.host.c_str()) != 0) {
+        sys.Fail(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    auto attributes = sys.attributes.find(from.canonical);
+    if (attributes != sys.attributes.end()) {
+        sys.attributes[to.canonical] = attributes->second;
+        sys.attributes.erase(attributes);
+    }
+    if (lock != sys.locks.end()) {
+        sys.locks[to.canonical] = lock->second;
+        sys.locks.erase(lock);
+    }
     return TRUE;
 }
 

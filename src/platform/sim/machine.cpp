@@ -3,6 +3,8 @@
 #include "platform/sim/sim_internal.h"
 
 #include <cassert>
+#include <cstdio>
+#include <cstdlib>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
@@ -69,7 +71,10 @@ SimMachine::~SimMachine() {
 }
 
 SimMachine& SimMachine::Current() {
-    assert(g_current != nullptr && "no simulated machine: construct a SimMachine first");
+    if (g_current == nullptr) {
+        std::fprintf(stderr, "Win32 called with no simulated machine: construct a SimMachine first\n");
+        std::abort();
+    }
     return *g_current;
 }
 
