@@ -1,5 +1,6 @@
 // Every 8-bit text of the installer, decoded with iconv and compared with the
 // characters it stands for.
+#include "archive/extraction.h"
 #include "base/ime_texts.h"
 #include "registration/keyboard_layout.h"
 
@@ -41,6 +42,9 @@ TEST(EncodedTexts, DecodeToTheirCharacters) {
          "在WIN2000和WIN NT系统中安装本软件时，需要以系统管理员身份才能安装成功！"},
         {"kCaptionGbk", kCaptionGbk, "GBK", "智能墨川"},
         {"kCaptionEditionGbk", kCaptionEditionGbk, "GBK", "智能墨川(墨川五笔)"},
+        {"kExtractFailedGbk", kExtractFailedGbk, "GBK", "没有成功解压复制%s文件！请重新下载安装。"},
+        {"kInstallCaptionGbk", kInstallCaptionGbk, "GBK", "智能墨川安装"},
+        {"kIncompleteGbk", kIncompleteGbk, "GBK", "有文件没有成功解压，请重新下载安装！\r\n"},
     };
     for (const Row& row : rows) EXPECT_EQ(Decode(row.bytes, row.charset), row.characters) << row.name;
     EXPECT_EQ(std::strlen(kImeDescriptionGbk), kImeDescriptionLength);
