@@ -10,7 +10,6 @@
 namespace {
 
 const size_t kEntrySize = sizeof(MozEntryHeader);
-const size_t kLegacyEntrySize = sizeof(MozLegacyEntryHeader);
 const size_t kLookupOffset = 100;
 
 bool NameEquals(const MozEntry& entry, const char* name) {
@@ -30,14 +29,6 @@ Function Export(HMODULE module, const char* name) {
 // advapi32's MD5_CTX: counters, state, input block, then the digest at 88.
 const size_t kMd5ContextSize = 104;
 const size_t kMd5DigestOffset = 88;
-
-void HexDigest(const unsigned char* digest, char* out) {
-    for (int i = 0; i < 16; ++i) {
-        int high = digest[i] >> 4, low = digest[i] & 15;
-        out[2 * i] = static_cast<char>(high < 10 ? '0' + high : 'A' + high - 10);
-        out[2 * i + 1] = static_cast<char>(low < 10 ? '0' + low : 'A' + low - 10);
-    }
-}
 
 // ---------------------------------------------------------------- the writer
 
@@ -142,54 +133,6 @@ int WriteEntry(HFILE file, unsigned char* header, LONG end, const unsigned char*
 
 }  // namespace
 
-uint32_t ReadU32(const unsigned char* bytes) {
-    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
-}
-
-void WriteU32(unsigned char* bytes, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
-int MozBeginWalk(MozWalk* walk, const unsigned char* archive, size_t size) {
-    std::memset(walk, 0, sizeof *walk);
-    walk->archive = archive;
-    walk->size = size;
-    walk->position = kMozHeaderSize;
-    if (archive == nullptr || size < kMozHeaderSize) {
-        walk->incomplete = true;
-        return 0;
-    }
-    walk->current = archive[1] == '0';
-    walk->count = ReadU32(archive + 6);
-    return 1;
-}
-
-int MozNextEntry(MozWalk* walk, MozEntry* entry) {
-    if (walk->incomplete || walk->index >= walk->count) return 0;
-    size_t headerSize = walk->current ? kEntrySize : kLegacyEntrySize;
-    size_t left = walk->size - walk->position;
-    const unsigned char* at = walk->archive + walk->position;
-    if (left < headerSize || at[0] != 'C' || at[1] != 'F') {
-        walk->incomplete = true;
-        return 0;
-    }
-    entry->index = walk->index;
-    entry->offset = walk->position;
-    entry->nameField = reinterpret_cast<const char*>(at) + offsetof(MozEntryHeader, name);
-    entry->nameFieldSize = walk->current ? sizeof MozEntryHeader().name : sizeof MozLegacyEntryHeader().name;
-    entry->digest = walk->current ? reinterpret_cast<const char*>(at) + offsetof(MozEntryHeader, digest) : nullptr;
-    entry->compressedLength = ReadU32(at + (walk->current ? offsetof(MozEntryHeader, compressedLength)
-                                                          : offsetof(MozLegacyEntryHeader, compressedLength)));
-    if (entry->compressedLength > left - headerSize) {
-        walk->incomplete = true;
-        return 0;
-    }
-    entry->data = at + headerSize;
-    walk->position += headerSize + entry->compressedLength;
-    walk->index++;
-    return 1;
-}
-
 void MozLookupEntry(const char* name) {
     if (context.scratch == nullptr) return;
     context.scratch[kLookupOffset] = 0;
@@ -253,7 +196,7 @@ void Md5Text(const void* data, size_t length, char* out) {
             done += piece;
         }
         final(md5);
-        HexDigest(md5 + kMd5DigestOffset, out);
+        DigestHex(md5 + kMd5DigestOffset, out);
     }
     FreeLibrary(advapi);
 }

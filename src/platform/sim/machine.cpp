@@ -2,6 +2,8 @@
 // (version, memory, resources, libraries, processes, message boxes, IMM).
 #include "platform/sim/sim_internal.h"
 
+#include "base/md5.h"
+
 #include <cassert>
 #include <cstdio>
 #include <cstdlib>
@@ -292,94 +294,10 @@ BOOL FreeResource(HGLOBAL) { return FALSE; }
 
 namespace {
 
-// The MD5_CTX of advapi32: counters, state, input block, digest.
-struct Md5Context {
-    uint32_t count[2];
-    uint32_t state[4];
-    unsigned char input[64];
-    unsigned char digest[16];
-};
-static_assert(sizeof(Md5Context) == 104, "MD5_CTX is 104 bytes");
-
-uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
-
-void Md5Block(uint32_t state[4], const unsigned char block[64]) {
-    static const uint32_t k[64] = {
-        0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
-        0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
-        0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
-        0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
-        0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
-        0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
-        0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
-        0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
-    static const int r[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
-                              5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
-                              4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
-                              6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
-    uint32_t m[16];
-    for (int i = 0; i < 16; ++i)
-        m[i] = uint32_t(block[i * 4]) | uint32_t(block[i * 4 + 1]) << 8 | uint32_t(block[i * 4 + 2]) << 16 |
-               uint32_t(block[i * 4 + 3]) << 24;
-    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-    for (int i = 0; i < 64; ++i) {
-        uint32_t f;
-        int g;
-        if (i < 16) { f = (b & c) | (~b & d); g = i; }
-        else if (i < 32) { f = (d & b) | (~d & c); g = (5 * i + 1) % 16; }
-        else if (i < 48) { f = b ^ c ^ d; g = (3 * i + 5) % 16; }
-        else { f = c ^ (b | ~d); g = (7 * i) % 16; }
-        uint32_t next = d;
-        d = c;
-        c = b;
-        b = b + Rotl(a + f + k[i] + m[g], r[i]);
-        a = next;
-    }
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
-}
-
-void WINAPI SimMd5Init(Md5Context* ctx) {
-    std::memset(ctx, 0, sizeof *ctx);
-    ctx->state[0] = 0x67452301;
-    ctx->state[1] = 0xefcdab89;
-    ctx->state[2] = 0x98badcfe;
-    ctx->state[3] = 0x10325476;
-}
-
-void WINAPI SimMd5Update(Md5Context* ctx, const unsigned char* data, unsigned int length) {
-    unsigned have = (ctx->count[0] >> 3) & 63;
-    uint32_t bits = length << 3;
-    ctx->count[0] += bits;
-    if (ctx->count[0] < bits) ctx->count[1]++;
-    ctx->count[1] += length >> 29;
-    while (length > 0) {
-        unsigned take = std::min<unsigned>(64 - have, length);
-        std::memcpy(ctx->input + have, data, take);
-        have += take;
-        data += take;
-        length -= take;
-        if (have == 64) {
-            Md5Block(ctx->state, ctx->input);
-            have = 0;
-        }
-    }
-}
-
-void WINAPI SimMd5Final(Md5Context* ctx) {
-    unsigned char lengthBytes[8];
-    for (int i = 0; i < 4; ++i) {
-        lengthBytes[i] = static_cast<unsigned char>(ctx->count[0] >> (8 * i));
-        lengthBytes[4 + i] = static_cast<unsigned char>(ctx->count[1] >> (8 * i));
-    }
-    static const unsigned char pad[64] = {0x80};
-    unsigned have = (ctx->count[0] >> 3) & 63;
-    SimMd5Update(ctx, pad, have < 56 ? 56 - have : 120 - have);
-    SimMd5Update(ctx, lengthBytes, 8);
-    for (int i = 0; i < 16; ++i) ctx->digest[i] = static_cast<unsigned char>(ctx->state[i / 4] >> (8 * (i % 4)));
-}
+// advapi32's MD5 functions over its MD5_CTX, which Md5State mirrors.
+void WINAPI SimMd5Init(Md5State* ctx) { Md5Begin(ctx); }
+void WINAPI SimMd5Update(Md5State* ctx, const unsigned char* data, unsigned int length) { Md5Add(ctx, data, length); }
+void WINAPI SimMd5Final(Md5State* ctx) { Md5End(ctx); }
 
 HMODULE const kAdvapi32 = reinterpret_cast<HMODULE>(uintptr_t(0x7ADA0000u));
 
