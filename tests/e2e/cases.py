@@ -14,6 +14,7 @@ import contextlib
 import struct
 import subprocess
 import sys
+import tempfile
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -255,10 +256,44 @@ def installer_resources(ctx):
     description = subprocess.run(["file", "-b", str(exe)], stdout=subprocess.PIPE, text=True).stdout
     expect(description.startswith("PE32 executable (GUI) Intel 80386"), f"file says: {description}")
     resources = pe_resources(exe.read_bytes())
-    expect_equal(resources.get(("MOZ", "QOVIMOZ"))[:10], b"C0\x0a\0\0\0\0\0\0\0", "payload resource")
+    payload = resources.get(("MOZ", "QOVIMOZ"), b"")
+    built = (ctx.build / "payload" / "payload.moz").read_bytes()
+    expect(payload[:len(built)] == built and not payload[len(built):].strip(b"\0"),
+           f"payload resource: {len(payload)} bytes, the built payload {len(built)}")
+    expect_equal(struct.unpack_from("<I", built, 6)[0], 84, "entries in the payload")
     expect(("14", "MORAHU") in resources, f"icon group MORAHU among {sorted(resources)}")
     manifest = resources.get(("24", "1"), b"").decode("utf-8", errors="replace")
     expect('level="requireAdministrator"' in manifest, f"manifest: {manifest}")
+
+
+@case
+def payload_extracts_and_verifies(ctx):
+    """The built payload: 84 entries in their order, each matching its digest;
+    mozpack extract and verify agree; the sizes and the word list as given."""
+    sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "payload"))
+    import make_payload
+    mozpack = ctx.build.parent / "native" / "mozpack"
+    payload = ctx.build / "payload" / "payload.moz"
+    listing = subprocess.run([str(mozpack), "list", str(payload)], stdout=subprocess.PIPE).stdout
+    lines = listing.decode("gbk").splitlines()
+    expect_equal([line.split()[0] for line in lines], make_payload.ORDER, "entries in stored order")
+    expect(all(line.endswith(" matches") for line in lines), "every entry matches its digest")
+    sizes = {line.split()[0]: int(line.split()[1]) for line in lines}
+    for name, size in [("moracyzk.bak", 587902), ("morapyck.bak", 1833364), ("morahu4.ime", 305152),
+                       ("morahu64.ime", 358912), ("moszsj43.moh", 200), ("moszsj44.moh", 807)]:
+        expect_equal(sizes[name], size, f"size of {name}")
+    with tempfile.TemporaryDirectory() as out:
+        expect_equal(subprocess.run([str(mozpack), "extract", str(payload), out]).returncode, 0, "mozpack extract")
+        expect_equal(subprocess.run([str(mozpack), "verify", str(payload), out], stdout=subprocess.DEVNULL).returncode,
+                     0, "mozpack verify")
+        words = (Path(out) / "moracyzk.bak").read_bytes().split(b"; ")
+        expect_equal(words[-1], b"", "the word list ends with a separator")
+        expect_equal(len(words) - 1, 80132, "words in the word list")
+        expect(all(len(w) >= 4 and len(w) % 2 == 0 and all(b > 0x80 for b in w[::2]) for w in words[:-1]),
+               "every word is two GBK characters or more")
+        banner = (Path(out) / "qovi1.bmp").read_bytes()
+        expect_equal(struct.unpack_from("<2sIHHIIii", banner, 0)[4:], (54, 40, 401, 310), "banner header")
+        expect_equal(struct.unpack_from("<H", banner, 28)[0], 24, "banner bits per pixel")
 
 
 def pe_resources(image):
