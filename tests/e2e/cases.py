@@ -296,6 +296,29 @@ def payload_extracts_and_verifies(ctx):
         expect_equal(struct.unpack_from("<H", banner, 28)[0], 24, "banner bits per pixel")
 
 
+@case
+def package_from_a_folder(ctx):
+    """scripts/package: an installer carrying the files of a folder, in the
+    order of its payload.lst."""
+    root = Path(__file__).resolve().parents[2]
+    with tempfile.TemporaryDirectory() as work:
+        folder = Path(work) / "files"
+        folder.mkdir()
+        for name, data in [("b.txt", b"second"), ("a.txt", b"first"), ("c.moh", b"third")]:
+            (folder / name).write_bytes(data)
+        (folder / "payload.lst").write_text("c.moh\nb.txt\r\na.txt\n")
+        out = Path(work) / "mine.exe"
+        result = subprocess.run([str(root / "scripts" / "package"), str(folder), str(out)], stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT)
+        expect(result.returncode == 0, f"scripts/package failed: {result.stdout.decode(errors='replace')}")
+        payload = pe_resources(out.read_bytes()).get(("MOZ", "QOVIMOZ"), b"")
+        names, at = [], 10
+        for _ in range(struct.unpack_from("<I", payload, 6)[0]):
+            names.append(payload[at + 2:at + 18].split(b"\0")[0].decode())
+            at += 56 + struct.unpack_from("<I", payload, at + 52)[0]
+        expect_equal(names, ["c.moh", "b.txt", "a.txt"], "entries of the packaged installer")
+
+
 def pe_resources(image):
     """{(type, name): bytes} of a PE image's resources (first language)."""
     pe = struct.unpack_from("<I", image, 0x3C)[0]

@@ -200,3 +200,20 @@ TEST(DeleteFileForce, ResultsAndRenameAside) {
     EXPECT_EQ(RenameAside("c:\\d\\pinned.ime"), -1) << "neither deleted nor moved";
     EXPECT_EQ(machine.ListDirectory("c:\\d"), std::vector<std::string>{"pinned.ime"});
 }
+
+// The content, its digest text and the word-list trailer must fit the work
+// area; an entry that would not fit fails instead of writing past it.
+TEST(MozExtractAll, StaysWithinTheWorkArea) {
+    TestMachine machine;
+    SetInstallDir("c:\\morahu2\\");
+    CreateDirectoryA("c:\\morahu2", nullptr);
+    const std::string list = AnsiFromUtf8("中国; 新闻; ", 936);
+    const std::string archive = MakeArchive({{"big.bin", std::string(1000, 'b'), ""}, {"moracyzk.bak", list, ""}});
+    const size_t exact = 100 + 10 + 34 + 1000;
+    for (size_t size : {exact - 1, exact}) {
+        std::vector<unsigned char> work(size);  // exactly this much: ASan sees any write past it
+        MozExtractAll(Bytes(archive), archive.size(), work.data(), work.size());
+        EXPECT_EQ(machine.FileExists("c:\\morahu2\\big.bin"), size == exact) << size;
+        EXPECT_EQ(machine.ReadFile("c:\\morahu2\\moracyzk.bak"), list + Trailer(1662, 2)) << size;
+    }
+}
