@@ -254,6 +254,10 @@ BOOL FreeLibrary(HMODULE module);
 #define SW_SHOW 5
 UINT WinExec(LPCSTR commandLine, UINT show);
 
+// Windows
+BOOL SetWindowTextA(HWND window, LPCSTR text);
+int GetWindowTextA(HWND window, LPSTR text, int size);
+
 // Message boxes
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L

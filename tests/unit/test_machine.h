@@ -23,3 +23,9 @@ inline void SetInstallDir(const char* dir) {
     std::memset(context.installDir, 0, sizeof context.installDir);
     std::strncpy(context.installDir, dir, sizeof context.installDir - 1);
 }
+
+template <size_t N>
+void CopyTextForTest(char (&field)[N], const char* text) {
+    std::memset(field, 0, N);
+    std::strncpy(field, text, N - 1);
+}

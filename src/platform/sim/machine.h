@@ -130,6 +130,10 @@ public:
     };
     const std::vector<Activation>& Activations() const { return activations_; }
 
+    // Windows: for now a window is its class and its text (ANSI bytes).
+    HWND AddWindow(const std::string& className, const std::string& text);
+    std::string WindowText(HWND window) const;
+
     // Resources of the installer's own module.
     void SetResource(const std::string& name, const std::string& type, const std::string& bytes);
     void RemoveResource(const std::string& name, const std::string& type);
@@ -161,6 +165,12 @@ private:
     };
     std::vector<Layout> layouts_;
     HKL currentLayout_ = nullptr;
+    struct Window {
+        std::string className;
+        std::string text;
+    };
+    std::map<HWND, Window> windows_;
+    uintptr_t nextWindow_ = 0x10000;
     std::vector<Activation> activations_;
     std::map<HGLOBAL, std::unique_ptr<std::vector<unsigned char>>> globals_;
     SIZE_T globalLimit_ = SIZE_T(-1);
