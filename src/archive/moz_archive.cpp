@@ -133,8 +133,8 @@ int WriteEntry(HFILE file, unsigned char* header, LONG end, const unsigned char*
 
 }  // namespace
 
-void MozLookupEntry(const char* name) {
-    if (context.scratch == nullptr) return;
+size_t MozLookupEntry(const char* name) {
+    if (context.scratch == nullptr) return 0;
     context.scratch[kLookupOffset] = 0;
     context.scratch[kLookupOffset + 1] = 0;
     MozWalk walk;
@@ -142,12 +142,13 @@ void MozLookupEntry(const char* name) {
     MozBeginWalk(&walk, context.payload, context.payloadSize);
     while (MozNextEntry(&walk, &entry)) {
         if (!NameEquals(entry, name)) continue;
-        if (entry.compressedLength != 0) {
-            uLongf room = kScratchSize - kLookupOffset;  // the output limit, lowered to the room left
-            uncompress(context.scratch + kLookupOffset, &room, entry.data, entry.compressedLength);
-        }
-        return;
+        uLongf room = kScratchSize - kLookupOffset;  // the output limit, lowered to the room left
+        if (entry.compressedLength == 0 ||
+            uncompress(context.scratch + kLookupOffset, &room, entry.data, entry.compressedLength) != Z_OK)
+            return 0;
+        return room;
     }
+    return 0;
 }
 
 int MozAppendFile(const char* archivePath, const char* sourcePath) {

@@ -9,7 +9,9 @@
 // Decompresses the payload's entry `name` (exact, case-sensitive; the first of
 // that name) into scratch from byte 100. Bytes 100 and 101 are zeroed first, so
 // an absent entry leaves no signature there. The digest is not checked.
-void MozLookupEntry(const char* name);
+// Returns the content's length, 0 when nothing was decompressed, so that a
+// reader of the content knows where it ends.
+size_t MozLookupEntry(const char* name);
 
 // Adds the file at sourcePath to the archive file at archivePath (created when
 // missing), named by the path's last component. Returns 1 when the entry was

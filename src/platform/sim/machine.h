@@ -54,6 +54,21 @@ struct SimImeInstall {
     std::string layoutText;  // UTF-8
 };
 
+// What Pixel answers outside a canvas.
+const COLORREF CLR_NONE_SIM = 0xFFFFFFFFu;
+
+// A text drawn on a canvas, as it was given.
+struct SimText {
+    int x;
+    int y;
+    std::string text;  // UTF-8
+    COLORREF color;
+    std::string font;  // face, UTF-8; "System" for the default font
+    int fontHeight;
+    int bkMode;
+    bool wide;
+};
+
 // What a program holding a file open (a loaded module) allows others to do.
 enum class SimLock { Renamable, Pinned };
 
@@ -129,6 +144,14 @@ public:
         UINT flags;
     };
     const std::vector<Activation>& Activations() const { return activations_; }
+
+    // GDI: a canvas of width x height pixels, white to begin with, and a device
+    // context on it with the defaults of a fresh one (black pen, white brush,
+    // system font, black text, opaque background).
+    HDC CreateCanvas(int width, int height);
+    COLORREF Pixel(HDC dc, int x, int y) const;
+    std::vector<SimText> Texts(HDC dc) const;
+    size_t LiveGdiObjects() const;
 
     // Windows: for now a window is its class and its text (ANSI bytes).
     HWND AddWindow(const std::string& className, const std::string& text);

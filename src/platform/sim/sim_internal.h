@@ -39,6 +39,35 @@ struct SimOpenFile {
     bool writable;
 };
 
+struct SimCanvas {
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> pixels;
+    std::vector<SimText> texts;
+};
+
+enum class SimGdiKind { Pen, Brush, Font, Bitmap };
+
+struct SimGdiObject {
+    SimGdiKind kind = SimGdiKind::Pen;
+    COLORREF color = 0;
+    std::string face;  // fonts
+    int height = 0;
+    bool stock = false;
+    std::shared_ptr<SimCanvas> bitmap;  // bitmaps
+};
+
+struct SimDc {
+    std::shared_ptr<SimCanvas> canvas;  // null for a memory context without a bitmap
+    HGDIOBJ pen;
+    HGDIOBJ brush;
+    HGDIOBJ font;
+    HGDIOBJ bitmap = nullptr;
+    COLORREF textColor = 0;
+    int bkMode = OPAQUE;
+    POINT at = {0, 0};
+};
+
 struct SimMachine::Impl {
     explicit Impl(SimMachine& owner) : machine(owner) {}
     SimMachine& machine;
@@ -60,6 +89,11 @@ struct SimMachine::Impl {
     int nextFile = 0x40;
     std::map<HANDLE, std::string> objectHandles;
     uintptr_t nextObjectHandle = 0x2000;
+
+    // GDI
+    std::map<HDC, SimDc> dcs;
+    std::map<HGDIOBJ, SimGdiObject> gdiObjects;
+    uintptr_t nextGdi = 0x30000;
 
     void Fail(DWORD error) { lastError = error; }
 

@@ -1,0 +1,41 @@
+// The painting of the wizard's pages: its resources, the gradients, the
+// embossed texts, the raised frames, the progress bar and the banner.
+#pragma once
+
+#include "platform/win32.h"
+
+struct WizardResources {
+    HFONT bodyFont;
+    HFONT titleFont;
+    HBRUSH progressBrush;
+    RECT confirmButtonRect;
+    RECT exitButtonRect;
+    RECT upperFieldRect;
+    RECT lowerFieldRect;
+    RECT progressBarRect;  // read as x, y, width, height
+    HFONT defaultFont;     // the font a fresh context starts with, kept by the welcome page
+};
+
+extern WizardResources wizardResources;
+
+void CreateWizardResources();
+void ReleaseWizardResources();
+
+// The colour of line y of the welcome page's gradient and of the other pages'.
+COLORREF WelcomeGradientColor(int y);
+COLORREF PageGradientColor(int y);
+void PaintGradient(HDC dc, COLORREF (*color)(int y));
+
+// A text drawn black at (x, y), grey 8 to 10 pixels below and right of it and
+// white at 11: the depth of the titles.
+void DrawEmbossedText(HDC dc, int x, int y, const char16_t* text);
+
+void DrawRaisedFrame(HDC dc, int left, int top, int right, int bottom);
+void SetButtonTextColor(HDC dc);
+void PaintProgressBar(HDC dc, int done, int total);
+
+// Draws the bitmap entry `name` of the payload: the source rectangle, cut at
+// the bitmap's edges, stretched over the destination. Draws nothing when the
+// entry is missing or its headers do not fit its content.
+void DrawArchiveBitmap(int maxRight, int maxBottom, HDC dc, const char* name, int xDest, int yDest, int wDest,
+                       int hDest, int xSrc, int ySrc, int wSrc, int hSrc);
