@@ -27,6 +27,18 @@ void PaintText(HDC dc, int x, int y, COLORREF color, const char16_t* text) {
     TextOutW(dc, x, y, Wide(text), static_cast<int>(WideLength(Wide(text))));
 }
 
+void PaintText(HDC dc, int x, int y, COLORREF color, const char* gbkText) {
+    SetTextColor(dc, color);
+    TextOutA(dc, x, y, gbkText, static_cast<int>(std::strlen(gbkText)));
+}
+
+template <typename Text>
+void Emboss(HDC dc, int x, int y, Text text) {
+    PaintText(dc, x, y, RGB(0, 0, 0), text);
+    for (int d = 8; d <= 10; ++d) PaintText(dc, x + d, y + d, RGB(128, 128, 128), text);
+    PaintText(dc, x + 11, y + 11, RGB(255, 255, 255), text);
+}
+
 // The bitmap's information header and pixels, when they fit the content: a
 // 24-bit bitmap whose rows all lie within it.
 bool BitmapFits(const unsigned char* content, size_t length, BITMAPINFOHEADER* info, const unsigned char** pixels) {
@@ -93,11 +105,9 @@ void PaintGradient(HDC dc, COLORREF (*color)(int y)) {
     }
 }
 
-void DrawEmbossedText(HDC dc, int x, int y, const char16_t* text) {
-    PaintText(dc, x, y, RGB(0, 0, 0), text);
-    for (int d = 8; d <= 10; ++d) PaintText(dc, x + d, y + d, RGB(128, 128, 128), text);
-    PaintText(dc, x + 11, y + 11, RGB(255, 255, 255), text);
-}
+void DrawEmbossedText(HDC dc, int x, int y, const char16_t* text) { Emboss(dc, x, y, text); }
+
+void DrawEmbossedText(HDC dc, int x, int y, const char* gbkText) { Emboss(dc, x, y, gbkText); }
 
 // Light top and left edges, dark bottom and right ones; the white pen stays.
 void DrawRaisedFrame(HDC dc, int left, int top, int right, int bottom) {

@@ -29,6 +29,24 @@ void PaintGradient(HDC dc, COLORREF (*color)(int y));
 // A text drawn black at (x, y), grey 8 to 10 pixels below and right of it and
 // white at 11: the depth of the titles.
 void DrawEmbossedText(HDC dc, int x, int y, const char16_t* text);
+void DrawEmbossedText(HDC dc, int x, int y, const char* gbkText);
+
+// The five pages. Each paints the whole page into dc, selecting what it needs
+// and leaving it selected; the finish page ends with the typing-test switch.
+void PaintWelcomePage(HDC dc);
+void PaintAddressPage(HDC dc);
+void PaintPathPage(HDC dc);
+void PaintWorkingPage(HDC dc);
+void PaintFinishPage(HDC dc);
+
+// 8-bit texts of the working and finish pages, GBK.
+extern const char kWorkingTitleGbk[];  // 智能墨川7.4版安装
+extern const char kWorkingTextGbk[];   // 智能墨川正在处理有关数据……
+extern const char kFinishTitleGbk[];   // 欢迎使用墨川系统
+extern const char kFinishTextGbk[];    // 欢迎使用墨川输入系统
+extern const char kInstalledGbk[];     // 智能墨川已经安装在你的系统中!
+extern const char kTryTypingGbk[];     // 请在下面的框中试着用墨川系统输入你的姓名。
+extern const char kYourNameGbk[];      // 请输入你的姓名：
 
 void DrawRaisedFrame(HDC dc, int left, int top, int right, int bottom);
 void SetButtonTextColor(HDC dc);

@@ -3,6 +3,7 @@
 #include "archive/extraction.h"
 #include "base/ime_texts.h"
 #include "registration/keyboard_layout.h"
+#include "shell/page_painting.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,13 @@ TEST(EncodedTexts, DecodeToTheirCharacters) {
         {"kExtractFailedGbk", kExtractFailedGbk, "GBK", "没有成功解压复制%s文件！请重新下载安装。"},
         {"kInstallCaptionGbk", kInstallCaptionGbk, "GBK", "智能墨川安装"},
         {"kIncompleteGbk", kIncompleteGbk, "GBK", "有文件没有成功解压，请重新下载安装！\r\n"},
+        {"kWorkingTitleGbk", kWorkingTitleGbk, "GBK", "智能墨川7.4版安装"},
+        {"kWorkingTextGbk", kWorkingTextGbk, "GBK", "智能墨川正在处理有关数据……"},
+        {"kFinishTitleGbk", kFinishTitleGbk, "GBK", "欢迎使用墨川系统"},
+        {"kFinishTextGbk", kFinishTextGbk, "GBK", "欢迎使用墨川输入系统"},
+        {"kInstalledGbk", kInstalledGbk, "GBK", "智能墨川已经安装在你的系统中!"},
+        {"kTryTypingGbk", kTryTypingGbk, "GBK", "请在下面的框中试着用墨川系统输入你的姓名。"},
+        {"kYourNameGbk", kYourNameGbk, "GBK", "请输入你的姓名："},
     };
     for (const Row& row : rows) EXPECT_EQ(Decode(row.bytes, row.charset), row.characters) << row.name;
     EXPECT_EQ(std::strlen(kImeDescriptionGbk), kImeDescriptionLength);
