@@ -158,11 +158,16 @@ PreloadMatch MatchPreloadEntry(const char* entry, const char* id) {
     return m + 4 > length ? OtherSuffix : OtherLayout;
 }
 
-// Reads a string into a buffer of kLayoutNameSize bytes, always terminated.
+// Reads a string into a buffer of kLayoutNameSize bytes; it counts only when
+// it fits there with its terminator.
 int ReadEntry(HKEY key, const char* name, char* entry) {
-    std::memset(entry, 0, kLayoutNameSize);
-    DWORD size = kLayoutNameSize - 1;
-    return RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(entry), &size) == ERROR_SUCCESS;
+    char value[kLayoutNameSize + 1] = {};
+    DWORD size = kLayoutNameSize;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
+        strnlen(value, kLayoutNameSize) >= kLayoutNameSize)
+        return 0;
+    std::memcpy(entry, value, kLayoutNameSize);
+    return 1;
 }
 
 // The number of the NT preload value that takes the identifier: the first free

@@ -39,16 +39,20 @@ int TakeRecordFile(const char* path) {
     return context.installDir[0] != '\0';
 }
 
+// The value is stored with its terminator; it counts only when it fits the
+// field with it.
 int TakeRecordValue() {
     ClearInstallDir();
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\morawb", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 0;
-    DWORD size = sizeof context.installDir - 1;
-    LSTATUS status = RegQueryValueExA(key, "path", nullptr, nullptr, reinterpret_cast<BYTE*>(context.installDir), &size);
+    char value[kPathFieldSize + 1] = {};
+    DWORD size = kPathFieldSize;
+    LSTATUS status = RegQueryValueExA(key, "path", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
-    // A short buffer leaves its contents undefined.
-    if (status != ERROR_SUCCESS) ClearInstallDir();
-    context.installDir[sizeof context.installDir - 1] = '\0';
+    // A short buffer leaves its contents undefined; a value that fills the
+    // field has no room for its terminator.
+    if (status != ERROR_SUCCESS || strnlen(value, kPathFieldSize) >= kPathFieldSize) return 0;
+    std::memcpy(context.installDir, value, kPathFieldSize);
     return context.installDir[0] != '\0';
 }
 

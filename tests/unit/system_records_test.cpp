@@ -68,8 +68,13 @@ TEST(ReadInstallPathRecord, BoundedByTheField) {
     }
     {
         TestMachine machine;
-        machine.SetString(HKEY_LOCAL_MACHINE, kMorawb, "path", std::string(kPathFieldSize - 1, 'v'));
-        EXPECT_EQ(std::string(ReadInstallPathRecord()), std::string(kPathFieldSize - 1, 'v')) << "value that fits";
+        SetInstallDir(("d:\\" + std::string(kPathFieldSize - 5, 'v') + "\\").c_str());  // 199 characters
+        WriteInstallPathRecord();
+        machine.WriteFile(kWindowsRecord, "");
+        DeleteFileA("c:\\morahu\\morapath.moh");  // only the registry holds it now
+        std::memset(context.installDir, 0, sizeof context.installDir);
+        EXPECT_EQ(std::string(ReadInstallPathRecord()), "d:\\" + std::string(kPathFieldSize - 5, 'v') + "\\")
+            << "the longest directory the record takes comes back from the registry";
     }
     {
         TestMachine machine;
