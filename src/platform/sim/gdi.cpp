@@ -88,6 +88,8 @@ void RecordText(HDC dc, int x, int y, const std::string& text, bool wide) {
 
 }  // namespace
 
+HDC SimNewDcOnCanvas(std::shared_ptr<SimCanvas> canvas) { return NewDc(std::move(canvas)); }
+
 // ---------------------------------------------------------------- machine side
 
 HDC SimMachine::CreateCanvas(int width, int height) {

@@ -208,7 +208,6 @@ struct SimAccess {
     static std::vector<SimMachine::Layout>& Layouts() { return SimMachine::Current().layouts_; }
     static HKL& Current() { return SimMachine::Current().currentLayout_; }
     static void Activated(HKL layout, UINT flags) { SimMachine::Current().activations_.push_back({layout, flags}); }
-    static std::map<HWND, SimMachine::Window>& Windows() { return SimMachine::Current().windows_; }
     static HKL ImeInstall(const SimImeInstall& call) {
         SimMachine& m = SimMachine::Current();
         m.imeInstalls_.push_back(call);
@@ -410,41 +409,3 @@ UINT ImmGetDescriptionA(HKL layout, LPSTR description, UINT bufferLength) {
     return static_cast<UINT>(copied);
 }
 
-// ---------------------------------------------------------------- windows
-
-HWND SimMachine::AddWindow(const std::string& className, const std::string& text) {
-    HWND window = reinterpret_cast<HWND>(nextWindow_);
-    nextWindow_ += 0x10;
-    windows_[window] = {className, text};
-    return window;
-}
-
-std::string SimMachine::WindowText(HWND window) const {
-    auto it = windows_.find(window);
-    return it == windows_.end() ? std::string() : it->second.text;
-}
-
-BOOL SetWindowTextA(HWND window, LPCSTR text) {
-    auto& windows = SimAccess::Windows();
-    auto it = windows.find(window);
-    if (it == windows.end()) {
-        SetLastError(1400);  // ERROR_INVALID_WINDOW_HANDLE
-        return FALSE;
-    }
-    it->second.text = text ? text : "";
-    return TRUE;
-}
-
-// Copies at most size - 1 bytes and the terminator; returns the bytes copied.
-int GetWindowTextA(HWND window, LPSTR text, int size) {
-    auto& windows = SimAccess::Windows();
-    auto it = windows.find(window);
-    if (it == windows.end() || text == nullptr || size <= 0) {
-        if (text != nullptr && size > 0) text[0] = '\0';
-        return 0;
-    }
-    size_t n = std::min(it->second.text.size(), static_cast<size_t>(size - 1));
-    std::memcpy(text, it->second.text.data(), n);
-    text[n] = '\0';
-    return static_cast<int>(n);
-}

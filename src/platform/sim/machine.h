@@ -13,6 +13,7 @@
 #include "platform/win32.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -153,9 +154,29 @@ public:
     std::vector<SimText> Texts(HDC dc) const;
     size_t LiveGdiObjects() const;
 
-    // Windows: for now a window is its class and its text (ANSI bytes).
+    // Windows. A window of a registered class gets its procedure's messages
+    // and, at the top level, a canvas of its size; "EDIT" windows keep a text.
+    // Messages posted wait in the queue until PumpMessages or the program's
+    // own message loop; when that loop finds nothing to do, it takes the next
+    // scripted user action, and without one it ends as if the quit message had
+    // come (LoopRanDry tells).
     HWND AddWindow(const std::string& className, const std::string& text);
-    std::string WindowText(HWND window) const;
+    std::string WindowText(HWND window) const;  // ANSI bytes
+    bool WindowExists(HWND window) const;
+    bool WindowVisible(HWND window) const;
+    std::string WindowClass(HWND window) const;
+    RECT WindowRect(HWND window) const;
+    std::vector<HWND> ChildWindows(HWND parent) const;
+    HWND Focus() const;
+    HDC WindowCanvas(HWND window);  // a context on the window's canvas, for reading it
+    void Click(HWND window, int x, int y, bool right = false);
+    bool TimerSet(HWND window, UINT_PTR id, UINT* elapse = nullptr) const;
+    void FireTimer(HWND window, UINT_PTR id);
+    int PumpMessages();  // dispatches what is queued and due; returns how many
+    bool QuitPosted(int* exitCode = nullptr) const;
+    void ScriptUser(std::function<void()> action);
+    bool LoopRanDry() const;
+    void SetScreenSize(int width, int height);
 
     // Resources of the installer's own module.
     void SetResource(const std::string& name, const std::string& type, const std::string& bytes);
@@ -188,12 +209,6 @@ private:
     };
     std::vector<Layout> layouts_;
     HKL currentLayout_ = nullptr;
-    struct Window {
-        std::string className;
-        std::string text;
-    };
-    std::map<HWND, Window> windows_;
-    uintptr_t nextWindow_ = 0x10000;
     std::vector<Activation> activations_;
     std::map<HGLOBAL, std::unique_ptr<std::vector<unsigned char>>> globals_;
     SIZE_T globalLimit_ = SIZE_T(-1);

@@ -68,6 +68,26 @@ struct SimDc {
     POINT at = {0, 0};
 };
 
+struct SimWindowClass {
+    WNDPROC proc;
+    HICON icon;
+    HBRUSH background;
+};
+
+struct SimWindow {
+    std::string className;  // as registered, UTF-8
+    std::string text;       // ANSI bytes in the machine's code page
+    WNDPROC proc = nullptr;
+    HWND parent = nullptr;
+    DWORD style = 0;
+    RECT rect = {0, 0, 0, 0};
+    bool visible = false;
+    bool invalid = false;
+    std::shared_ptr<SimCanvas> canvas;
+    HDC readingDc = nullptr;
+    std::map<UINT_PTR, UINT> timers;
+};
+
 struct SimMachine::Impl {
     explicit Impl(SimMachine& owner) : machine(owner) {}
     SimMachine& machine;
@@ -89,6 +109,19 @@ struct SimMachine::Impl {
     int nextFile = 0x40;
     std::map<HANDLE, std::string> objectHandles;
     uintptr_t nextObjectHandle = 0x2000;
+
+    // Windows and messages
+    std::map<std::string, SimWindowClass> classes;  // by lower-case name
+    std::map<HWND, SimWindow> windows;
+    uintptr_t nextWindow = 0x10000;
+    std::deque<MSG> queue;
+    bool quit = false;
+    int quitCode = 0;
+    HWND focus = nullptr;
+    std::deque<std::function<void()>> userActions;
+    bool loopRanDry = false;
+    int screenWidth = 1024;
+    int screenHeight = 768;
 
     // GDI
     std::map<HDC, SimDc> dcs;
@@ -114,3 +147,6 @@ struct SimMachine::Impl {
 std::string WideBytesFromAnsi(const std::string& ansi, unsigned codePage);
 std::string AnsiFromWideBytes(const std::string& wideBytes, unsigned codePage);
 std::string WideBytesFromUtf16(const char16_t* text, size_t units);
+
+// A fresh device context on a canvas (gdi.cpp), as BeginPaint and GetDC give.
+HDC SimNewDcOnCanvas(std::shared_ptr<SimCanvas> canvas);
