@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "registration/keyboard_layout.h"
 #include "registration/system_records.h"
+#include "shell/wizard_window.h"
 
 #include <cstring>
 
@@ -68,7 +69,18 @@ int TakeRegisterDir(const char* commandLine) {
     return 1;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+// Every message of the thread, translated and dispatched, until the quit
+// message; its parameter is the exit code (the wizard posts 0).
+int RunMessageLoop() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
     const char* line = commandLine != nullptr ? commandLine : "";
     StartContext(instance);
     ReadInstallPathRecord();
@@ -81,7 +93,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     int registerOnly = ContainsNoCase(line, "regmo32");
     if (!registerOnly && ContainsNoCase(line, "setmosrf32")) context.runMode = SilentReinstall;
     if (IsWow64Windows() && registerOnly) return RunRegisterOnly(line);
-    // The silent re-install and the wizard are not part of this build yet: both
-    // end here, having installed nothing.
-    return 0;
+    // The silent re-install is not part of this build yet: it ends here, having
+    // installed nothing.
+    if (context.runMode == SilentReinstall) return 0;
+    if (!RegisterWizardClass(instance) || !CreateWizardWindow(instance, showCommand)) return 0;
+    return RunMessageLoop();
 }

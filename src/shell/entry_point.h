@@ -12,3 +12,6 @@ int HasAdminRights();
 // with its closing backslash, is refused and installDir keeps its value.
 // Returns 1 when installDir was taken from the line.
 int TakeRegisterDir(const char* commandLine);
+
+// The wizard's message loop: runs until the quit message and returns its code.
+int RunMessageLoop();

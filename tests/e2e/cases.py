@@ -78,12 +78,71 @@ def register_only_records_directory(ctx):
         expect_record(prefix, "d:\\ime\\")
 
 
+EXIT = (300, 257)
+CONFIRM = (90, 257)
+
+
 @case
 def plain_start_restores_default_record(ctx):
-    """64-bit Windows 7, nothing recorded: the administrator probe leaves c:\\morahu2\\."""
-    with installer_run(ctx, "win7-64", "") as (prefix, run):
+    """64-bit Windows 7, nothing recorded: the wizard opens and its exit button
+    ends the run; the administrator probe has left c:\\morahu2\\ recorded."""
+    with wine.fresh_prefix(ctx.templates, "win7-64", "plain") as prefix:
+        with wine.xvfb() as display:
+            run = wine.run_wizard(prefix, ctx.build / "morasetup.exe", "", ctx.winlist(prefix), display,
+                                  [lambda desk: desk.click(*EXIT)])
+        wine.stop_server(prefix)
+        expect_equal(run.exit_code, 0, "exit code")
         expect_equal(run.boxes, [], "message boxes")
         expect_record(prefix, "c:\\morahu2\\")
+
+
+@case
+def wizard_pages(ctx):
+    """The wizard clicked through as a person would: welcome with its banner,
+    the two addresses typed, the install path, the exit button."""
+    shots = ctx.build / "e2e-artifacts" / "wizard"
+    seen = {}
+
+    def welcome(desk):
+        desk.window_shot(shots / "1-welcome.png")
+        seen["banner"] = desk.pixel(5, 5, shots / "probe.png")
+        seen["welcome"] = desk.pixel(380, 250, shots / "probe.png")
+        desk.click(*CONFIRM)
+
+    def addresses(desk):
+        seen["address"] = desk.pixel(380, 200, shots / "probe.png")
+        desk.click(180, 175)
+        desk.type("www.unit.cn")
+        desk.click(180, 205)
+        desk.type("www.gov.cn")
+        desk.window_shot(shots / "2-addresses.png")
+        desk.click(*CONFIRM)
+
+    def path(desk):
+        desk.window_shot(shots / "3-install-path.png")
+        seen["title"] = desk.wizard().title
+        seen["texts"] = desk.wizard().texts
+        seen["size"] = desk.wizard().rect
+        desk.click(*EXIT)
+
+    with wine.fresh_prefix(ctx.templates, "win7-64", "wizard") as prefix:
+        wine.host_path(prefix, "c:\\morahu2").mkdir()
+        with wine.xvfb() as display:
+            run = wine.run_wizard(prefix, ctx.build / "morasetup.exe", "", ctx.winlist(prefix), display,
+                                  [welcome, addresses, path])
+        wine.stop_server(prefix)
+        expect_equal(run.exit_code, 0, "exit code")
+        expect_equal(run.boxes, [], "message boxes")
+        expect_equal(seen["title"], "智能墨川系统安装3264", "window title")
+        left, top, right, bottom = seen["size"]
+        expect_equal((right - left, bottom - top), (400, 310), "window size")
+        expect_equal(seen["banner"], (41, 111, 210), "the banner at client (5, 5)")
+        expect_equal(seen["welcome"], (0, 132, 138), "the welcome gradient at client (380, 250)")
+        expect_equal(seen["address"], (96, 164, 154), "the page gradient at client (380, 200)")
+        expect("c:\\morahu2\\" in seen["texts"], f"the install path box shows c:\\morahu2\\: {seen['texts']}")
+        settings = (wine.read_file(prefix, "c:\\morahu2\\monetsj.dat") or b"").decode("gbk")
+        expect(settings.startswith("MONETURL1=www.unit.cn\r\nMONETURL2=www.gov.cn\r\n"),
+               f"monetsj.dat: {settings!r}")
 
 
 @case

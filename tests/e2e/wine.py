@@ -191,10 +191,11 @@ def xvfb():
 class Window:
     def __init__(self, line):
         parts = line.rstrip("\r\n").split("\t")
-        self.handle, self.process, visible, self.cls, rect, self.title = parts[:6]
+        self.handle, self.process, visible, self.cls, rect, self.title, origin = parts[:7]
         self.visible = visible == "1"
         self.rect = tuple(int(v) for v in rect.split())
-        self.texts = parts[6:]
+        self.client = tuple(int(v) for v in origin.split())
+        self.texts = parts[7:]
 
     def __repr__(self):
         return f"<{self.cls} {self.title!r} {self.texts!r}>"
@@ -204,7 +205,7 @@ def list_windows(prefix, winlist, env):
     result = subprocess.run([wine_for(prefix), str(winlist)], env=env, timeout=60, stdout=subprocess.PIPE,
                             stderr=subprocess.DEVNULL)
     text = result.stdout.decode("utf-8", errors="replace")
-    return [Window(line) for line in text.splitlines() if line.count("\t") >= 5]
+    return [Window(line) for line in text.splitlines() if line.count("\t") >= 6]
 
 
 class Run:
@@ -215,7 +216,7 @@ class Run:
         self.boxes = []  # (caption, text)
 
 
-def run_program(prefix, exe, args, winlist, display, code_page=936, timeout=120, answer_key="Return"):
+def run_program(prefix, exe, args, winlist, display, code_page=936, timeout=120):
     """Runs exe with args (one string, the command line's rest) and answers each
     message box it shows with a key press; returns a Run."""
     env = base_env(prefix, code_page, display)
@@ -228,12 +229,7 @@ def run_program(prefix, exe, args, winlist, display, code_page=936, timeout=120,
         while proc.poll() is None:
             if time.time() > deadline:
                 raise WineError(f"{exe} {args} did not end within {timeout} s; boxes so far: {run.boxes}")
-            for w in list_windows(prefix, winlist, env):
-                if w.cls == "#32770" and w.visible and w.handle not in seen:
-                    seen.add(w.handle)
-                    run.boxes.append((w.title, "\n".join(w.texts)))
-                    time.sleep(0.2)
-                    subprocess.run(["xdotool", "key", answer_key], env=env, timeout=20)
+            answer_boxes(prefix, winlist, env, run, seen)
             time.sleep(0.2)
         run.exit_code = proc.returncode
     finally:
@@ -250,6 +246,90 @@ def run_console(prefix, exe, args, code_page=936, timeout=300):
                             timeout=timeout, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     sys.stderr.write(result.stderr.decode("utf-8", errors="replace"))
     return result.returncode, result.stdout.decode("utf-8", errors="replace").replace("\r\n", "\n")
+
+
+class Desk:
+    """What a person at the wizard does: look, click, type, take pictures."""
+
+    def __init__(self, prefix, winlist, env, run, seen):
+        self.prefix, self.winlist, self.env, self.run, self.seen = prefix, winlist, env, run, seen
+
+    def wizard(self, timeout=60):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            for w in list_windows(self.prefix, self.winlist, self.env):
+                if w.cls == "installWClass" and w.visible:
+                    return w
+            time.sleep(0.3)
+        raise WineError("the wizard window did not appear")
+
+    def click(self, x, y):
+        """A left click at client coordinates of the wizard."""
+        origin = self.wizard().client
+        subprocess.run(["xdotool", "mousemove", str(origin[0] + x), str(origin[1] + y), "click", "1"], env=self.env,
+                       timeout=20)
+        time.sleep(1.0)
+
+    def type(self, text):
+        subprocess.run(["xdotool", "type", "--delay", "40", text], env=self.env, timeout=60)
+        time.sleep(0.5)
+
+    def screenshot(self, path):
+        Path(path).parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["import", "-window", "root", str(path)], env=self.env, timeout=30, check=True)
+
+    def window_shot(self, path):
+        """A picture of the wizard window alone."""
+        self.screenshot(path)
+        left, top, right, bottom = self.wizard().rect
+        subprocess.run(["convert", str(path), "-crop", f"{right - left}x{bottom - top}+{left}+{top}", "+repage",
+                        str(path)], timeout=30, check=True)
+
+    def pixel(self, x, y, shot):
+        """The colour (r, g, b) at client (x, y) in a screenshot taken now."""
+        self.screenshot(shot)
+        origin = self.wizard().client
+        result = subprocess.run(["convert", str(shot), "-format", f"%[pixel:p{{{origin[0] + x},{origin[1] + y}}}]",
+                                 "info:"], stdout=subprocess.PIPE, text=True, timeout=30)
+        values = re.findall(r"\d+", result.stdout)
+        return tuple(int(v) for v in values[:3])
+
+
+def run_wizard(prefix, exe, args, winlist, display, steps, code_page=936, timeout=300):
+    """Runs exe, waits for its wizard, then performs the steps (each a callable
+    taking a Desk) in order; message boxes are recorded and answered with
+    Return throughout. Returns a Run once the program has ended."""
+    env = base_env(prefix, code_page, display)
+    run = Run()
+    proc = subprocess.Popen([wine_for(prefix), str(exe)] + ([args] if args else []), env=env,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    seen = set()
+    desk = Desk(prefix, winlist, env, run, seen)
+    deadline = time.time() + timeout
+    try:
+        desk.wizard()
+        for step in steps:
+            step(desk)
+            answer_boxes(prefix, winlist, env, run, seen)
+        while proc.poll() is None:
+            if time.time() > deadline:
+                raise WineError(f"{exe} did not end within {timeout} s; boxes so far: {run.boxes}")
+            answer_boxes(prefix, winlist, env, run, seen)
+            time.sleep(0.3)
+        run.exit_code = proc.returncode
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+    return run
+
+
+def answer_boxes(prefix, winlist, env, run, seen):
+    for w in list_windows(prefix, winlist, env):
+        if w.cls == "#32770" and w.visible and w.handle not in seen:
+            seen.add(w.handle)
+            run.boxes.append((w.title, "\n".join(w.texts)))
+            time.sleep(0.2)
+            subprocess.run(["xdotool", "key", "Return"], env=env, timeout=20)
 
 
 # ---------------------------------------------------------------- registry and files of a prefix

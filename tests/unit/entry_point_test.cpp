@@ -193,3 +193,12 @@ TEST(RegisterOnly, ATooLongDirectoryKeepsTheRecordedOne) {
     EXPECT_EQ(machine.ReadFile(kWindowsRecord), "e:\\recorded\\");
     EXPECT_STREQ(context.installDir, "e:\\recorded\\");
 }
+
+TEST(Startup, TheWizardRunsUntilItsExitButton) {
+    TestMachine machine;
+    machine.ScriptUser([&] { machine.Click(context.mainWindow, 300, 257); });
+    EXPECT_EQ(StartInstaller(""), 0);
+    EXPECT_FALSE(machine.LoopRanDry()) << "the loop ended by the wizard's quit message";
+    EXPECT_TRUE(machine.QuitPosted());
+    EXPECT_EQ(context.scratch, nullptr);
+}

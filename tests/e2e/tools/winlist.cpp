@@ -1,7 +1,8 @@
 // Lists the top-level windows of a Wine prefix for the end-to-end tests, one
 // line each, tab-separated and UTF-8:
-//   window  process  visible  class  left top right bottom  title  [texts]
-// For dialog windows the texts of their static controls follow, read with
+//   window  process  visible  class  left top right bottom  title  client-x client-y  [texts]
+// client-x and client-y are the screen position of the client area's origin.
+// The texts of a window's static and edit controls follow, read with
 // WM_GETTEXT (GetWindowText gives another process's control only its first text).
 #include <windows.h>
 
@@ -29,7 +30,7 @@ std::string TextOf(HWND window) {
 BOOL CALLBACK AddStatic(HWND child, LPARAM texts) {
     wchar_t className[64] = {};
     GetClassNameW(child, className, 64);
-    if (lstrcmpiW(className, L"Static") == 0) {
+    if (lstrcmpiW(className, L"Static") == 0 || lstrcmpiW(className, L"Edit") == 0) {
         std::string text = TextOf(child);
         if (!text.empty()) *reinterpret_cast<std::string*>(texts) += "\t" + text;
     }
@@ -44,10 +45,12 @@ BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
     RECT r = {};
     GetWindowRect(window, &r);
     std::string texts;
-    if (lstrcmpW(className, L"#32770") == 0) EnumChildWindows(window, AddStatic, reinterpret_cast<LPARAM>(&texts));
-    std::printf("%p\t%lu\t%d\t%s\t%ld %ld %ld %ld\t%s%s\n", static_cast<void*>(window), process,
+    EnumChildWindows(window, AddStatic, reinterpret_cast<LPARAM>(&texts));
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    std::printf("%p\t%lu\t%d\t%s\t%ld %ld %ld %ld\t%s\t%ld %ld%s\n", static_cast<void*>(window), process,
                 IsWindowVisible(window) ? 1 : 0, Utf8(className).c_str(), r.left, r.top, r.right, r.bottom,
-                TextOf(window).c_str(), texts.c_str());
+                TextOf(window).c_str(), origin.x, origin.y, texts.c_str());
     return TRUE;
 }
 
