@@ -136,6 +136,20 @@ void PaintProgressBar(HDC dc, int done, int total) {
     Rectangle(dc, x, y + 3, x + filled, y + height);
 }
 
+void DrawProgress(int done, int total) {
+    if (context.runMode == SilentReinstall || context.mainWindow == nullptr) return;
+    HDC dc = GetDC(context.mainWindow);
+    PaintProgressBar(dc, done, total);
+    ReleaseDC(context.mainWindow, dc);
+}
+
+void RepaintPathPage() {
+    if (context.runMode == SilentReinstall || context.mainWindow == nullptr) return;
+    HDC dc = GetDC(context.mainWindow);
+    PaintPathPage(dc);
+    ReleaseDC(context.mainWindow, dc);
+}
+
 void DrawArchiveBitmap(int maxRight, int maxBottom, HDC dc, const char* name, int xDest, int yDest, int wDest,
                        int hDest, int xSrc, int ySrc, int wSrc, int hSrc) {
     size_t length = MozLookupEntry(name);

@@ -52,6 +52,12 @@ void DrawRaisedFrame(HDC dc, int left, int top, int right, int bottom);
 void SetButtonTextColor(HDC dc);
 void PaintProgressBar(HDC dc, int done, int total);
 
+// For the file deployment: the progress bar and the install-path page drawn
+// into the wizard window at once. Neither does anything in the silent
+// re-install, which has no window.
+void DrawProgress(int done, int total);
+void RepaintPathPage();
+
 // Draws the bitmap entry `name` of the payload: the source rectangle, cut at
 // the bitmap's edges, stretched over the destination. Draws nothing when the
 // entry is missing or its headers do not fit its content.

@@ -46,7 +46,14 @@ LRESULT OnCreate(HWND window) {
     CreateWizardResources();
     MapPayload();
     ObtainScratch();
-    if (context.scratch == nullptr) return 0;
+    if (context.scratch == nullptr) {
+        // Nothing can be unpacked or checked without it: say so and go no further.
+        MessageBoxW(nullptr, Wide(u"内存不足，智能墨川安装程序无法运行！"), Wide(u"智能墨川"), MB_OK);
+        ReleasePayloadAndScratch();
+        ReleaseWizardResources();
+        context.mainWindow = nullptr;
+        return -1;
+    }
     context.backupState = BackupNone;
     return 0;
 }

@@ -147,8 +147,14 @@ def wizard_pages(ctx):
 
 @case
 def register_only_not_on_32bit_windows(ctx):
-    """32-bit Windows XP: regmo32= does not run the register-only mode."""
-    with installer_run(ctx, "winxp-32", "regmo32=d:\\ime\\") as (prefix, run):
+    """32-bit Windows XP: regmo32= does not run the register-only mode; the
+    wizard opens instead, and its exit button ends the run."""
+    with wine.fresh_prefix(ctx.templates, "winxp-32", "regmo32-xp") as prefix:
+        with wine.xvfb() as display:
+            run = wine.run_wizard(prefix, ctx.build / "morasetup.exe", "regmo32=d:\\ime\\", ctx.winlist(prefix),
+                                  display, [lambda desk: desk.click(*EXIT)])
+        wine.stop_server(prefix)
+        expect_equal(run.exit_code, 0, "exit code")
         expect_equal(run.boxes, [], "message boxes")
         for place, value in record_places(prefix).items():
             expect_equal(value, None, f"install-path record in {place} (Windows XP makes no probe)")

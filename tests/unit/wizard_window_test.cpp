@@ -48,6 +48,8 @@ TEST_F(Wizard, OpensCentredOnTheWelcomePage) {
     EXPECT_EQ(Pixel(380, 250), WelcomeGradientColor(250)) << "the welcome page painted when shown";
     EXPECT_NE(context.scratch, nullptr);
     EXPECT_EQ(context.backupState, BackupNone);
+    SendMessageW(context.mainWindow, WM_SETFOCUS, 0, 0);
+    EXPECT_EQ(machine.Focus(), context.pathBox) << "the focus goes to the path box, hidden or not";
 }
 
 TEST_F(Wizard, ConfirmLeadsThroughTheAddressPageToThePath) {
@@ -83,6 +85,26 @@ TEST_F(Wizard, ExitOnTheWelcomePageEndsTheRunAtOnce) {
     Click(260, 245);
     EXPECT_TRUE(machine.QuitPosted());
     EXPECT_TRUE(machine.MessageBoxes().empty());
+}
+
+TEST_F(Wizard, ExitOnTheAddressPageEndsTheRunAtOnce) {
+    Click(90, 257);
+    ASSERT_EQ(context.wizardPage, PageAddresses);
+    Click(300, 270);
+    EXPECT_TRUE(machine.QuitPosted());
+    EXPECT_TRUE(machine.MessageBoxes().empty());
+}
+
+TEST_F(Wizard, DeploymentDrawsIntoTheWindow) {
+    Click(90, 257);
+    Click(90, 257);
+    DrawProgress(0, 64);
+    EXPECT_EQ(Pixel(200, 200), RGB(255, 255, 255)) << "the empty bar over the path field";
+    RepaintPathPage();
+    EXPECT_EQ(Pixel(200, 200), PageGradientColor(200)) << "the path page painted again";
+    context.runMode = SilentReinstall;
+    DrawProgress(0, 64);
+    EXPECT_EQ(Pixel(200, 200), PageGradientColor(200)) << "nothing in the silent re-install";
 }
 
 TEST_F(Wizard, ExitOnThePathPageEndsTheRunAtOnce) {
@@ -128,4 +150,15 @@ protected:
 
 TEST_F(WizardUnder950, TraditionalTitleAlsoOn64Bit) {
     EXPECT_EQ(machine.WindowText(context.mainWindow), AnsiFromUtf8("智能墨川系統安裝", 950));
+}
+
+TEST(WizardWithoutMemory, SaysSoAndDoesNotOpen) {
+    TestMachine machine;
+    machine.LimitGlobalAlloc(kScratchSize - 1);
+    context.oemCodePage = 936;
+    RegisterWizardClass(nullptr);
+    EXPECT_EQ(CreateWizardWindow(nullptr, SW_SHOWNORMAL), 0);
+    ASSERT_EQ(machine.MessageBoxes().size(), 1u);
+    EXPECT_EQ(machine.MessageBoxes()[0].text, "内存不足，智能墨川安装程序无法运行！");
+    EXPECT_EQ(machine.LiveGdiObjects(), 0u);
 }
