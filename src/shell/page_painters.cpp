@@ -28,16 +28,6 @@ const COLORREF kBlack = RGB(0, 0, 0);
 const COLORREF kGrey = RGB(128, 128, 128);
 const COLORREF kShadowPink = RGB(255, 187, 187);
 
-void Text(HDC dc, int x, int y, COLORREF color, const char16_t* text) {
-    SetTextColor(dc, color);
-    TextOutW(dc, x, y, Wide(text), static_cast<int>(WideLength(Wide(text))));
-}
-
-void Text(HDC dc, int x, int y, COLORREF color, const char* gbkText) {
-    SetTextColor(dc, color);
-    TextOutA(dc, x, y, gbkText, static_cast<int>(std::strlen(gbkText)));
-}
-
 void Frame(HDC dc, const RECT& r) { DrawRaisedFrame(dc, r.left, r.top, r.right, r.bottom); }
 
 // The button texts sit 5 right of and 2 below the corners of the button areas.
@@ -58,9 +48,9 @@ void PageStart(HDC dc) {
 
 // The text of the working and finish pages that stands out in pink.
 void ShadowedText(HDC dc, const char* gbkText) {
-    for (int d = 88; d <= 90; ++d) Text(dc, d, d, kGrey, gbkText);
-    Text(dc, 91, 91, kShadowPink, gbkText);
-    Text(dc, 92, 91, kShadowPink, gbkText);
+    for (int d = 88; d <= 90; ++d) DrawPageText(dc, d, d, kGrey, gbkText);
+    DrawPageText(dc, 91, 91, kShadowPink, gbkText);
+    DrawPageText(dc, 92, 91, kShadowPink, gbkText);
 }
 
 }  // namespace
@@ -74,9 +64,9 @@ void PaintWelcomePage(HDC dc) {
     SetBkMode(dc, TRANSPARENT);
     DrawArchiveBitmap(400, 190, dc, "qovi1.bmp", 0, 0, 400, 190, 0, 0, 400, 190);
     wizardResources.defaultFont = static_cast<HFONT>(SelectObject(dc, r.bodyFont));
-    Text(dc, 10, 165, kWhite, u"您尝试过墨川语句提示输入吗？");
-    Text(dc, 50, 195, kWhite, u"墨川语句将给你带来新的输入体验……");
-    Text(dc, 220, 100, RGB(0, 0, 192), u"7.4 版");
+    DrawPageText(dc, 10, 165, kWhite, u"您尝试过墨川语句提示输入吗？");
+    DrawPageText(dc, 50, 195, kWhite, u"墨川语句将给你带来新的输入体验……");
+    DrawPageText(dc, 220, 100, RGB(0, 0, 192), u"7.4 版");
     Frame(dc, r.confirmButtonRect);
     Frame(dc, r.exitButtonRect);
     ButtonTexts(dc, u"确 定 安 装");
@@ -86,21 +76,21 @@ void PaintAddressPage(HDC dc) {
     const WizardResources& r = wizardResources;
     PageStart(dc);
     SelectObject(dc, r.bodyFont);
-    Text(dc, 30, 10, kBlack, u"智能墨川输入平台  系统安装");
-    Text(dc, 39, 19, kWhite, u"智能墨川输入平台  系统安装");
-    Text(dc, 250, 19, RGB(33, 205, 173), u"墨川五笔专版");
+    DrawPageText(dc, 30, 10, kBlack, u"智能墨川输入平台  系统安装");
+    DrawPageText(dc, 39, 19, kWhite, u"智能墨川输入平台  系统安装");
+    DrawPageText(dc, 250, 19, RGB(33, 205, 173), u"墨川五笔专版");
     SelectObject(dc, r.defaultFont);
-    Text(dc, 20, 70, kWhite, u"请输入你所在单位网站和你所在地政府网站的网址，");
-    Text(dc, 20, 90, kWhite, u"智能墨川就可每天自动从这两个网站上下载相关文章，");
-    Text(dc, 20, 110, kWhite, u"组建或增加系统文章库，以方便你的快速输入。");
+    DrawPageText(dc, 20, 70, kWhite, u"请输入你所在单位网站和你所在地政府网站的网址，");
+    DrawPageText(dc, 20, 90, kWhite, u"智能墨川就可每天自动从这两个网站上下载相关文章，");
+    DrawPageText(dc, 20, 110, kWhite, u"组建或增加系统文章库，以方便你的快速输入。");
     SelectObject(dc, r.bodyFont);
     SetTextColor(dc, kWhite);
     Frame(dc, r.confirmButtonRect);
     Frame(dc, r.exitButtonRect);
     Frame(dc, r.lowerFieldRect);
     Frame(dc, r.upperFieldRect);
-    Text(dc, r.upperFieldRect.left + 5, r.upperFieldRect.top + 4, kWhite, u"所在单位网址：");
-    Text(dc, r.lowerFieldRect.left + 5, r.lowerFieldRect.top + 4, kWhite, u"当地政府网址：");
+    DrawPageText(dc, r.upperFieldRect.left + 5, r.upperFieldRect.top + 4, kWhite, u"所在单位网址：");
+    DrawPageText(dc, r.lowerFieldRect.left + 5, r.lowerFieldRect.top + 4, kWhite, u"当地政府网址：");
     ButtonTexts(dc, u"确 定 安 装");
 }
 
@@ -113,12 +103,12 @@ void PaintPathPage(HDC dc) {
     DrawEmbossedText(dc, 100, 80, u"墨川五笔 7.4 版  系统安装");
     SelectObject(dc, r.defaultFont);
     SelectObject(dc, r.bodyFont);
-    Text(dc, 50, 130, kWhite, u"本版本适用于：WINDOWS NT、WIN2000、");
-    Text(dc, 30, 155, kWhite, u"WINDOWS XP、VISTA及WIN7中文系统。");
+    DrawPageText(dc, 50, 130, kWhite, u"本版本适用于：WINDOWS NT、WIN2000、");
+    DrawPageText(dc, 30, 155, kWhite, u"WINDOWS XP、VISTA及WIN7中文系统。");
     Frame(dc, r.confirmButtonRect);
     Frame(dc, r.exitButtonRect);
     Frame(dc, r.lowerFieldRect);
-    Text(dc, 35, 196, kWhite, u"安装路径：");
+    DrawPageText(dc, 35, 196, kWhite, u"安装路径：");
     ButtonTexts(dc, u"确 定 安 装");
 }
 
@@ -130,7 +120,7 @@ void PaintWorkingPage(HDC dc) {
     SelectObject(dc, r.titleFont);
     DrawEmbossedText(dc, 30, 20, kWorkingTitleGbk);
     SelectObject(dc, r.bodyFont);
-    Text(dc, 80, 80, kBlack, kWorkingTextGbk);
+    DrawPageText(dc, 80, 80, kBlack, kWorkingTextGbk);
     ShadowedText(dc, kWorkingTextGbk);
     SelectObject(dc, r.defaultFont);
     SelectObject(dc, r.bodyFont);
@@ -146,9 +136,9 @@ void PaintFinishPage(HDC dc) {
     ShadowedText(dc, kFinishTextGbk);
     SelectObject(dc, r.defaultFont);
     SelectObject(dc, r.bodyFont);
-    Text(dc, 50, 130, kWhite, kInstalledGbk);
-    Text(dc, 50, 155, kWhite, kTryTypingGbk);
-    Text(dc, 10, 190, kWhite, kYourNameGbk);
+    DrawPageText(dc, 50, 130, kWhite, kInstalledGbk);
+    DrawPageText(dc, 50, 155, kWhite, kTryTypingGbk);
+    DrawPageText(dc, 10, 190, kWhite, kYourNameGbk);
     Frame(dc, r.confirmButtonRect);
     Frame(dc, r.exitButtonRect);
     ButtonTexts(dc, u"确 定 退 出");

@@ -22,21 +22,11 @@ HFONT WizardFont(int height, int width, const char16_t* face) {
     return CreateFontW(height, width, 0, 0, 0, 0, 0, 0, 134 /* GB2312 */, 0, 0, 0, 0, Wide(face));
 }
 
-void PaintText(HDC dc, int x, int y, COLORREF color, const char16_t* text) {
-    SetTextColor(dc, color);
-    TextOutW(dc, x, y, Wide(text), static_cast<int>(WideLength(Wide(text))));
-}
-
-void PaintText(HDC dc, int x, int y, COLORREF color, const char* gbkText) {
-    SetTextColor(dc, color);
-    TextOutA(dc, x, y, gbkText, static_cast<int>(std::strlen(gbkText)));
-}
-
 template <typename Text>
 void Emboss(HDC dc, int x, int y, Text text) {
-    PaintText(dc, x, y, RGB(0, 0, 0), text);
-    for (int d = 8; d <= 10; ++d) PaintText(dc, x + d, y + d, RGB(128, 128, 128), text);
-    PaintText(dc, x + 11, y + 11, RGB(255, 255, 255), text);
+    DrawPageText(dc, x, y, RGB(0, 0, 0), text);
+    for (int d = 8; d <= 10; ++d) DrawPageText(dc, x + d, y + d, RGB(128, 128, 128), text);
+    DrawPageText(dc, x + 11, y + 11, RGB(255, 255, 255), text);
 }
 
 // The bitmap's information header and pixels, when they fit the content: a
@@ -103,6 +93,16 @@ void PaintGradient(HDC dc, COLORREF (*color)(int y)) {
         SelectObject(dc, previous);
         DeleteObject(pen);
     }
+}
+
+void DrawPageText(HDC dc, int x, int y, COLORREF color, const char16_t* text) {
+    SetTextColor(dc, color);
+    TextOutW(dc, x, y, Wide(text), static_cast<int>(WideLength(Wide(text))));
+}
+
+void DrawPageText(HDC dc, int x, int y, COLORREF color, const char* gbkText) {
+    SetTextColor(dc, color);
+    TextOutA(dc, x, y, gbkText, static_cast<int>(std::strlen(gbkText)));
 }
 
 void DrawEmbossedText(HDC dc, int x, int y, const char16_t* text) { Emboss(dc, x, y, text); }

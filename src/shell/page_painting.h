@@ -28,6 +28,10 @@ void PaintGradient(HDC dc, COLORREF (*color)(int y));
 
 // A text drawn black at (x, y), grey 8 to 10 pixels below and right of it and
 // white at 11: the depth of the titles.
+// A text in a colour: UTF-16, or 8-bit GBK.
+void DrawPageText(HDC dc, int x, int y, COLORREF color, const char16_t* text);
+void DrawPageText(HDC dc, int x, int y, COLORREF color, const char* gbkText);
+
 void DrawEmbossedText(HDC dc, int x, int y, const char16_t* text);
 void DrawEmbossedText(HDC dc, int x, int y, const char* gbkText);
 
