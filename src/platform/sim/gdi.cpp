@@ -26,8 +26,7 @@ HGDIOBJ Stock(int which) {
     auto& sys = Sys();
     HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(uintptr_t(0x100 + which));
     if (!sys.gdiObjects.count(handle)) {
-        SimGdiObject object;
-    object.kind = SimGdiKind::Pen;
+        SimGdiObject object;  // a pen unless said otherwise below
         object.stock = true;
         switch (which) {
         case WHITE_BRUSH: object.kind = SimGdiKind::Brush; object.color = RGB(255, 255, 255); break;
