@@ -219,23 +219,7 @@ class Run:
 def run_program(prefix, exe, args, winlist, display, code_page=936, timeout=120):
     """Runs exe with args (one string, the command line's rest) and answers each
     message box it shows with a key press; returns a Run."""
-    env = base_env(prefix, code_page, display)
-    run = Run()
-    command = [wine_for(prefix), str(exe)] + ([args] if args else [])
-    proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.time() + timeout
-    seen = set()
-    try:
-        while proc.poll() is None:
-            if time.time() > deadline:
-                raise WineError(f"{exe} {args} did not end within {timeout} s; boxes so far: {run.boxes}")
-            answer_boxes(prefix, winlist, env, run, seen)
-            time.sleep(0.2)
-        run.exit_code = proc.returncode
-    finally:
-        if proc.poll() is None:
-            proc.kill()
-    return run
+    return run_wizard(prefix, exe, args, winlist, display, None, code_page, timeout)
 
 
 def run_console(prefix, exe, args, code_page=936, timeout=300):
@@ -297,8 +281,9 @@ class Desk:
 
 def run_wizard(prefix, exe, args, winlist, display, steps, code_page=936, timeout=300):
     """Runs exe, waits for its wizard, then performs the steps (each a callable
-    taking a Desk) in order; message boxes are recorded and answered with
-    Return throughout. Returns a Run once the program has ended."""
+    taking a Desk) in order; with steps None it waits for no wizard. Message
+    boxes are recorded and answered with Return throughout. Returns a Run once
+    the program has ended."""
     env = base_env(prefix, code_page, display)
     run = Run()
     proc = subprocess.Popen([wine_for(prefix), str(exe)] + ([args] if args else []), env=env,
@@ -307,15 +292,16 @@ def run_wizard(prefix, exe, args, winlist, display, steps, code_page=936, timeou
     desk = Desk(prefix, winlist, env, run, seen)
     deadline = time.time() + timeout
     try:
-        desk.wizard()
-        for step in steps:
-            step(desk)
-            answer_boxes(prefix, winlist, env, run, seen)
+        if steps is not None:
+            desk.wizard()
+            for step in steps:
+                step(desk)
+                answer_boxes(prefix, winlist, env, run, seen)
         while proc.poll() is None:
             if time.time() > deadline:
-                raise WineError(f"{exe} did not end within {timeout} s; boxes so far: {run.boxes}")
+                raise WineError(f"{exe} {args} did not end within {timeout} s; boxes so far: {run.boxes}")
             answer_boxes(prefix, winlist, env, run, seen)
-            time.sleep(0.3)
+            time.sleep(0.2)
         run.exit_code = proc.returncode
     finally:
         if proc.poll() is None:

@@ -61,3 +61,23 @@ inline std::string MakeArchive(const std::vector<FixtureEntry>& entries, char ve
 }
 
 inline const unsigned char* Bytes(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+
+// A 24-bit bitmap file, pixel data at offset 54, rows bottom up as Windows
+// keeps them; pixel(x, y), y counted from the top, gives RGB(r, g, b).
+template <typename Pixel>
+std::string BitmapFile(int width, int height, Pixel pixel) {
+    int row = (width * 3 + 3) & ~3;
+    std::string pixels;
+    for (int y = height - 1; y >= 0; --y) {
+        std::string line;
+        for (int x = 0; x < width; ++x) {
+            uint32_t rgb = pixel(x, y);
+            line += std::string{char(rgb), char(rgb >> 8), char(rgb >> 16)};  // blue, green, red
+        }
+        line.resize(row, '\0');
+        pixels += line;
+    }
+    std::string info = U32(40) + U32(width) + U32(height) + std::string("\x01\x00\x18\x00", 4) + U32(0) +
+                       U32(static_cast<uint32_t>(pixels.size())) + U32(0) + U32(0) + U32(0) + U32(0);
+    return "BM" + U32(static_cast<uint32_t>(54 + pixels.size())) + U32(0) + U32(54) + info + pixels;
+}

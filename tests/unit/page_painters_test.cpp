@@ -36,17 +36,7 @@ bool Drawn(const std::vector<SimText>& texts, const char* text, int x = -1, int 
 
 // A banner of 401 x 310 whose pixels are all RGB(10, 20, 30).
 std::string Banner() {
-    int row = (401 * 3 + 3) & ~3;
-    std::string pixels;
-    for (int y = 0; y < 310; ++y) {
-        std::string line;
-        for (int x = 0; x < 401; ++x) line += std::string{char(30), char(20), char(10)};
-        line.resize(row, '\0');
-        pixels += line;
-    }
-    std::string info = U32(40) + U32(401) + U32(310) + std::string("\x01\x00\x18\x00", 4) + U32(0) +
-                       U32(static_cast<uint32_t>(pixels.size())) + U32(0) + U32(0) + U32(0) + U32(0);
-    return "BM" + U32(static_cast<uint32_t>(54 + pixels.size())) + U32(0) + U32(54) + info + pixels;
+    return BitmapFile(401, 310, [](int, int) { return 0x0A141Eu; });
 }
 
 class Pages : public ::testing::Test {

@@ -12,20 +12,9 @@ const COLORREF kWhite = RGB(255, 255, 255);
 const COLORREF kBlack = RGB(0, 0, 0);
 const COLORREF kRed = RGB(255, 0, 0);
 
-// A 24-bit bitmap file whose pixel (x, y), counted from the top, is
-// RGB(x, y, 7).
-std::string BitmapFile(int width, int height) {
-    int row = (width * 3 + 3) & ~3;
-    std::string pixels;
-    for (int y = height - 1; y >= 0; --y) {
-        std::string line;
-        for (int x = 0; x < width; ++x) line += std::string{char(7), char(y), char(x)};
-        line.resize(row, '\0');
-        pixels += line;
-    }
-    std::string info = U32(40) + U32(width) + U32(height) + std::string("\x01\x00\x18\x00", 4) + U32(0) +
-                       U32(static_cast<uint32_t>(pixels.size())) + U32(0) + U32(0) + U32(0) + U32(0);
-    return "BM" + U32(static_cast<uint32_t>(54 + pixels.size())) + U32(0) + U32(54) + info + pixels;
+// A bitmap whose pixel (x, y), counted from the top, is RGB(x, y, 7).
+std::string GradedBitmap(int width, int height) {
+    return BitmapFile(width, height, [](int x, int y) { return uint32_t(x) << 16 | uint32_t(y) << 8 | 7u; });
 }
 
 struct Painting {
@@ -127,7 +116,7 @@ TEST(DrawEmbossedText, FiveCopies) {
 TEST(DrawArchiveBitmap, CopiesAndStretchesTheSource) {
     TestMachine machine;
     Painting painting(machine);
-    const std::string archive = MakeArchive({{"qovi1.bmp", BitmapFile(40, 20), ""}});
+    const std::string archive = MakeArchive({{"qovi1.bmp", GradedBitmap(40, 20), ""}});
     MapArchive(archive);
     DrawArchiveBitmap(400, 190, painting.dc, "qovi1.bmp", 0, 0, 40, 20, 0, 0, 40, 20);
     EXPECT_EQ(machine.Pixel(painting.dc, 5, 3), RGB(5, 3, 7)) << "unscaled, top row first";
@@ -143,7 +132,7 @@ TEST(DrawArchiveBitmap, CopiesAndStretchesTheSource) {
 }
 
 TEST(DrawArchiveBitmap, DrawsNothingForAMissingOrBadBitmap) {
-    std::string good = BitmapFile(40, 20);
+    std::string good = GradedBitmap(40, 20);
     std::string offsetPast = good, tooWide = good, eightBits = good, cut = good.substr(0, good.size() - 1);
     offsetPast.replace(10, 4, U32(5000));
     tooWide.replace(18, 4, U32(4000));

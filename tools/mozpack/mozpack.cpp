@@ -105,13 +105,19 @@ bool SafeName(const std::string& name, size_t field) {
            name.find("..") == std::string::npos;
 }
 
-// Opens an archive for reading: its bytes and a walk over them.
+// Opens an archive for reading: its bytes and a walk over them. An archive
+// that cannot be opened leaves the walk without one (archive null).
 int OpenArchive(const std::string& path, Bytes* bytes, MozWalk* walk) {
-    if (!ReadFile(path, bytes)) return Fail(2, path + ": cannot be read: " + std::strerror(errno));
-    if (!MozBeginWalk(walk, bytes->data(), bytes->size()))
-        return Fail(2, path + ": not a moz archive: the 10-byte header is cut short");
-    if ((*bytes)[0] != 'C') return Fail(2, path + ": not a moz archive: no marker \"C\" at offset 0");
-    return 0;
+    *walk = MozWalk();
+    int code = 0;
+    if (!ReadFile(path, bytes))
+        code = Fail(2, path + ": cannot be read: " + std::strerror(errno));
+    else if (!MozBeginWalk(walk, bytes->data(), bytes->size()))
+        code = Fail(2, path + ": not a moz archive: the 10-byte header is cut short");
+    else if ((*bytes)[0] != 'C')
+        code = Fail(2, path + ": not a moz archive: no marker \"C\" at offset 0");
+    if (code != 0) walk->archive = nullptr;
+    return code;
 }
 
 // ---------------------------------------------------------------- create
@@ -186,14 +192,24 @@ int Create(const std::vector<std::string>& args) {
 
 // ---------------------------------------------------------------- list, extract, verify, cat
 
-int List(const std::string& path) {
-    Bytes bytes;
-    MozWalk walk;
-    if (int code = OpenArchive(path, &bytes, &walk)) return code;
-    int result = 0;
+// Hands every entry of the archive at `path` to visit, which returns true to
+// go on. Returns 2, after saying why and where, when the archive cannot be read
+// or stops before its count; 0 otherwise. `bytes` holds what the entries point
+// into.
+template <typename Visit>
+int WalkArchive(const std::string& path, Bytes* bytes, MozWalk* walk, Visit visit) {
+    if (int code = OpenArchive(path, bytes, walk)) return code;
     MozEntry entry;
-    Bytes content;
-    while (MozNextEntry(&walk, &entry)) {
+    while (MozNextEntry(walk, &entry))
+        if (!visit(entry)) return 0;
+    return walk->incomplete ? Fail(2, path + ": " + StopReason(*walk)) : 0;
+}
+
+int List(const std::string& path) {
+    Bytes bytes, content;
+    MozWalk walk;
+    int result = 0;
+    int code = WalkArchive(path, &bytes, &walk, [&](const MozEntry& entry) {
         bool unpacked = Unpack(entry, &content);
         std::string digest = entry.digest ? std::string(entry.digest, 32) : "-";
         std::string matches = !unpacked ? "undecodable" : !entry.digest ? "-"
@@ -201,19 +217,16 @@ int List(const std::string& path) {
         std::printf("%-12s %9zu %9u %s %s\n", EntryName(entry).c_str(), unpacked ? content.size() : size_t(0),
                     entry.compressedLength, digest.c_str(), matches.c_str());
         if (!unpacked || matches == "DIFFERS") result = 1;
-    }
-    if (walk.incomplete) return Fail(2, path + ": " + StopReason(walk));
-    return result;
+        return true;
+    });
+    return code ? code : result;
 }
 
 int Extract(const std::string& path, const std::string& dir) {
-    Bytes bytes;
+    Bytes bytes, content;
     MozWalk walk;
-    if (int code = OpenArchive(path, &bytes, &walk)) return code;
     int result = 0;
-    MozEntry entry;
-    Bytes content;
-    while (MozNextEntry(&walk, &entry)) {
+    int code = WalkArchive(path, &bytes, &walk, [&](const MozEntry& entry) {
         std::string name = EntryName(entry);
         if (!SafeName(name, entry.nameFieldSize)) {
             result = Fail(1, path + ": " + Where(entry) + ": the name cannot be a file of " + dir);
@@ -222,9 +235,9 @@ int Extract(const std::string& path, const std::string& dir) {
         } else if (!WriteFile(dir + "/" + name, content.data(), content.size())) {
             result = Fail(1, dir + "/" + name + ": cannot be written: " + std::strerror(errno));
         }
-    }
-    if (walk.incomplete) return Fail(2, path + ": " + StopReason(walk));
-    return result;
+        return true;
+    });
+    return code ? code : result;
 }
 
 // The installer's rule: a current entry passes when the file's digest is the
@@ -232,11 +245,9 @@ int Extract(const std::string& path, const std::string& dir) {
 int Verify(const std::string& path, const std::string& dir) {
     Bytes bytes;
     MozWalk walk;
-    if (int code = OpenArchive(path, &bytes, &walk)) return code;
-    MozEntry entry;
     uint32_t passed = 0;
     std::string report;
-    while (MozNextEntry(&walk, &entry)) {
+    int code = WalkArchive(path, &bytes, &walk, [&](const MozEntry& entry) {
         Bytes file;
         std::string name = EntryName(entry);
         bool present = ReadFile(dir + "/" + name, &file);
@@ -246,26 +257,28 @@ int Verify(const std::string& path, const std::string& dir) {
             ++passed;
         else
             report += name + "....";
-    }
+        return true;
+    });
+    if (walk.archive == nullptr) return code;  // not an archive: nothing to report
     if (!report.empty()) std::printf("%s\n", report.c_str());
     std::printf("%u of %u entries verified\n", passed, walk.count);
-    if (walk.incomplete) return Fail(2, path + ": " + StopReason(walk));
-    return passed == walk.count ? 0 : 1;
+    return code ? code : passed == walk.count ? 0 : 1;
 }
 
 int Cat(const std::string& path, const std::string& name) {
-    Bytes bytes;
+    Bytes bytes, content;
     MozWalk walk;
-    if (int code = OpenArchive(path, &bytes, &walk)) return code;
-    MozEntry entry;
-    Bytes content;
-    while (MozNextEntry(&walk, &entry)) {
-        if (EntryName(entry) != name) continue;
-        if (!Unpack(entry, &content)) return Fail(1, path + ": " + Where(entry) + ": the data does not decompress");
-        return std::fwrite(content.data(), 1, content.size(), stdout) == content.size() ? 0 : 1;
-    }
-    if (walk.incomplete) return Fail(2, path + ": " + StopReason(walk));
-    return Fail(1, path + ": no entry named \"" + name + "\"");
+    int result = -1;
+    int code = WalkArchive(path, &bytes, &walk, [&](const MozEntry& entry) {
+        if (EntryName(entry) != name) return true;
+        if (!Unpack(entry, &content))
+            result = Fail(1, path + ": " + Where(entry) + ": the data does not decompress");
+        else
+            result = std::fwrite(content.data(), 1, content.size(), stdout) == content.size() ? 0 : 1;
+        return false;
+    });
+    if (result >= 0) return result;
+    return code ? code : Fail(1, path + ": no entry named \"" + name + "\"");
 }
 
 }  // namespace
