@@ -3,6 +3,12 @@
 #include "base/install_context.h"
 #include "base/text.h"
 
+#include <cstring>
+
+namespace {
+const char kRegisterWord[] = "regmo32=";
+}
+
 int ContainsNoCase(const char* text, const char* word) {
     for (size_t start = 0; text[start] != '\0'; ++start) {
         size_t i = 0;
@@ -46,4 +52,16 @@ int IsWow64Windows() {
     if (length == 0 || length >= sizeof windowsDir) return 0;
     FormatText(context.wow64Dir, sizeof context.wow64Dir, "%s\\syswow64", windowsDir);
     return PathExists(context.wow64Dir);
+}
+
+int TakeRegisterDir(const char* commandLine) {
+    const char* at = std::strchr(commandLine, 'r');
+    if (at == nullptr || std::strncmp(at, kRegisterWord, sizeof kRegisterWord - 1) != 0) return 0;
+    const char* dir = at + sizeof kRegisterWord - 1;
+    size_t length = std::strlen(dir);
+    // The record adds a backslash where one is missing; it must still fit.
+    size_t room = sizeof context.installDir - 1 - (length > 0 && dir[length - 1] != '\\' ? 1 : 0);
+    if (length == 0 || length > room) return 0;
+    CopyText(context.installDir, sizeof context.installDir, dir);
+    return 1;
 }

@@ -17,3 +17,9 @@ int IsWow64Windows();
 // The Windows directory followed by "\syswow64": the 32-bit system folder of
 // 64-bit Windows. Returns 1 when it was written whole.
 int ComposeWow64Dir(char* out, size_t outSize);
+
+// For the register-only mode and the 64-bit companion: takes the directory
+// after "regmo32=" (exact case, at the first "r" of the line) into installDir. A directory that is empty, or too long to be recorded
+// with its closing backslash, is refused and installDir keeps its value.
+// Returns 1 when installDir was taken from the line.
+int TakeRegisterDir(const char* commandLine);

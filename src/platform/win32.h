@@ -42,6 +42,7 @@ typedef const char* LPCSTR;
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
 typedef void* LPVOID;
+typedef void* PVOID;
 typedef const void* LPCVOID;
 typedef BYTE* LPBYTE;
 typedef const BYTE* LPCBYTE;
@@ -74,6 +75,7 @@ inline WCHAR* Wide(char16_t* text) { return text; }
 
 // Errors
 #define ERROR_SUCCESS 0L
+#define ERROR_INVALID_FUNCTION 1L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L
@@ -189,6 +191,7 @@ BOOL CreateDirectoryA(LPCSTR path, void* security);
 BOOL RemoveDirectoryA(LPCSTR path);
 BOOL DeleteFileA(LPCSTR path);
 BOOL MoveFileA(LPCSTR existing, LPCSTR newName);
+BOOL CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
@@ -246,12 +249,14 @@ BOOL FreeResource(HGLOBAL resource);
 // Libraries
 HMODULE LoadLibraryA(LPCSTR name);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+HMODULE GetModuleHandleA(LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
 
 // Processes
 #define SW_SHOWNORMAL 1
 #define SW_SHOW 5
 UINT WinExec(LPCSTR commandLine, UINT show);
+void Sleep(DWORD milliseconds);
 
 // GDI
 struct HDC__;

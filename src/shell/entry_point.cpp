@@ -1,8 +1,10 @@
 #include "shell/entry_point.h"
 
 #include "base/install_context.h"
+#include "base/payload.h"
 #include "base/shared_ops.h"
 #include "base/text.h"
+#include "deploy/install_sequence.h"
 #include "registration/keyboard_layout.h"
 #include "registration/system_records.h"
 #include "shell/wizard_window.h"
@@ -12,7 +14,6 @@
 namespace {
 
 const char kAdminMarker[] = "moraisadmin";
-const char kRegisterWord[] = "regmo32=";
 
 void StartContext(HINSTANCE instance) {
     context.instance = instance;
@@ -30,6 +31,19 @@ int RunRegisterOnly(const char* commandLine) {
         ShowEntryMessage(u"智能墨川已安装成功，如不能使用，请重新启动计算机！");
     else
         ShowEntryMessage(u"智能墨川没有注册成功，请以管理员身份重新运行安装程序！");
+    return 0;
+}
+
+// No window: the payload and the scratch buffer are had here, as the wizard's
+// window has them when it is created.
+int RunSilentReinstall() {
+    MapPayload();
+    ObtainScratch();
+    if (context.scratch == nullptr)
+        ShowEntryMessage(u"内存不足，智能墨川安装程序无法运行！");
+    else
+        RunInstallSequence();
+    ReleasePayloadAndScratch();
     return 0;
 }
 
@@ -57,18 +71,6 @@ int HasAdminRights() {
     return std::strcmp(readBack, kAdminMarker) == 0;
 }
 
-int TakeRegisterDir(const char* commandLine) {
-    const char* at = std::strchr(commandLine, 'r');
-    if (at == nullptr || std::strncmp(at, kRegisterWord, sizeof kRegisterWord - 1) != 0) return 0;
-    const char* dir = at + sizeof kRegisterWord - 1;
-    size_t length = std::strlen(dir);
-    // The record adds a backslash where one is missing; it must still fit.
-    size_t room = sizeof context.installDir - 1 - (length > 0 && dir[length - 1] != '\\' ? 1 : 0);
-    if (length == 0 || length > room) return 0;
-    CopyText(context.installDir, sizeof context.installDir, dir);
-    return 1;
-}
-
 // Every message of the thread, translated and dispatched, until the quit
 // message; its parameter is the exit code (the wizard posts 0).
 int RunMessageLoop() {
@@ -93,9 +95,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     int registerOnly = ContainsNoCase(line, "regmo32");
     if (!registerOnly && ContainsNoCase(line, "setmosrf32")) context.runMode = SilentReinstall;
     if (IsWow64Windows() && registerOnly) return RunRegisterOnly(line);
-    // The silent re-install is not part of this build yet: it ends here, having
-    // installed nothing.
-    if (context.runMode == SilentReinstall) return 0;
+    if (context.runMode == SilentReinstall) return RunSilentReinstall();
     if (!RegisterWizardClass(instance) || !CreateWizardWindow(instance, showCommand)) return 0;
     return RunMessageLoop();
 }

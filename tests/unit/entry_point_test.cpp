@@ -1,5 +1,7 @@
 #include "shell/entry_point.h"
 
+#include "base/shared_ops.h"
+
 #include "unit/test_machine.h"
 
 #include <string>

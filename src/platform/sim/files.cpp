@@ -157,7 +157,7 @@ SimPath SimMachine::Impl::Resolve(const std::string& path, bool redirect) const 
         }
         start = end + 1;
     }
-    if (redirect && machine.Setup().is64Bit && parts.size() >= 2 && Lower(parts[0]) == "windows" &&
+    if (redirect && Redirected() && parts.size() >= 2 && Lower(parts[0]) == "windows" &&
         Lower(parts[1]) == "system32")
         parts[1] = "syswow64";
 
@@ -178,6 +178,11 @@ SimPath SimMachine::Impl::Resolve(const std::string& path, bool redirect) const 
         result.parentCanonical = result.canonical;
     }
     return result;
+}
+
+// A 32-bit program on 64-bit Windows, its redirection not turned off.
+bool SimMachine::Impl::Redirected() const {
+    return machine.Setup().is64Bit && !machine.Setup().process64 && !redirectionOff;
 }
 
 bool SimMachine::Impl::InUnwritableFolder(const std::string& canonical) const {
@@ -268,6 +273,10 @@ void SimMachine::MakeFolderUnwritable(const std::string& path) {
 }
 
 std::string SimMachine::HostPath(const std::string& path) const { return impl_->Resolve(path, false).host; }
+
+bool SimMachine::RedirectionOff() const { return impl_->redirectionOff; }
+
+const std::vector<std::string>& SimMachine::CopiesWithoutRedirection() const { return impl_->unredirectedCopies; }
 
 // ---------------------------------------------------------------- Win32
 
@@ -483,6 +492,59 @@ BOOL MoveFileA(LPCSTR existing, LPCSTR newName) {
         sys.locks[to.canonical] = lock->second;
         sys.locks.erase(lock);
     }
+    return TRUE;
+}
+
+namespace {
+
+// Why `to` cannot take a copy, or 0. A hidden or read-only file is never
+// overwritten by a copy; its attributes must be reset first.
+DWORD CopyRefusal(const SimPath& to, BOOL failIfExists) {
+    if (!HostIsDirectory(to.parentHost)) return ERROR_PATH_NOT_FOUND;
+    if (!HostExists(to.host)) return Sys().InUnwritableFolder(to.parentCanonical) ? DWORD(ERROR_ACCESS_DENIED) : 0;
+    if (failIfExists) return ERROR_FILE_EXISTS;
+    if (StoredAttributes(to) & FILE_ATTRIBUTE_HIDDEN) return ERROR_ACCESS_DENIED;
+    return WriteRefusal(to);
+}
+
+bool CopyHostFile(const std::string& from, const std::string& to) {
+    int in = open(from.c_str(), O_RDONLY);
+    if (in < 0) return false;
+    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    bool ok = out >= 0;
+    char buffer[65536];
+    ssize_t n;
+    while (ok && (n = read(in, buffer, sizeof buffer)) > 0) ok = write(out, buffer, static_cast<size_t>(n)) == n;
+    if (out >= 0) close(out);
+    close(in);
+    return ok;
+}
+
+}  // namespace
+
+// The copy takes the source's attributes, as Windows gives them.
+BOOL CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
+    SimPath from = ResolveExisting(existing);
+    if (!from.valid) return FALSE;
+    auto& sys = Sys();
+    if (HostIsDirectory(from.host)) {
+        sys.Fail(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    SimPath to = ResolveOrFail(newName);
+    if (!to.valid) return FALSE;
+    if (DWORD refusal = CopyRefusal(to, failIfExists)) {
+        sys.Fail(refusal);
+        return FALSE;
+    }
+    if (!CopyHostFile(from.host, to.host)) {
+        sys.Fail(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    sys.attributes.erase(to.canonical);
+    auto attributes = sys.attributes.find(from.canonical);
+    if (attributes != sys.attributes.end()) sys.attributes[to.canonical] = attributes->second;
+    if (sys.redirectionOff) sys.unredirectedCopies.push_back(to.canonical);
     return TRUE;
 }
 

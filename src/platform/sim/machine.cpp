@@ -52,6 +52,12 @@ SimSetup SimSetup::WithoutAdministrator() const {
     return s;
 }
 
+SimSetup SimSetup::As64BitProcess() const {
+    SimSetup s = *this;
+    s.process64 = true;
+    return s;
+}
+
 SimMachine::SimMachine(const SimSetup& setup)
     : setup_(setup), impl_(new Impl(*this)), imeInstallResult_(reinterpret_cast<HKL>(uintptr_t(0xE0010804u))) {
     assert(g_current == nullptr && "one simulated machine at a time");
@@ -300,8 +306,45 @@ void WINAPI SimMd5Update(Md5State* ctx, const unsigned char* data, unsigned int 
 void WINAPI SimMd5Final(Md5State* ctx) { Md5End(ctx); }
 
 HMODULE const kAdvapi32 = reinterpret_cast<HMODULE>(uintptr_t(0x7ADA0000u));
+HMODULE const kKernel32 = reinterpret_cast<HMODULE>(uintptr_t(0x7B400000u));
+
+// kernel32's switch of the file-system redirection. It exists on 64-bit
+// Windows and from Windows 6 on; on 32-bit Windows it has nothing to switch.
+BOOL WINAPI SimDisableRedirection(PVOID* old) {
+    auto& sys = SimMachine::Current().impl();
+    if (!SimMachine::Current().Setup().is64Bit) {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    if (old != nullptr) *old = reinterpret_cast<PVOID>(uintptr_t(sys.redirectionOff ? 1 : 0));
+    sys.redirectionOff = true;
+    return TRUE;
+}
+
+BOOL WINAPI SimRevertRedirection(PVOID old) {
+    SimMachine::Current().impl().redirectionOff = old != nullptr;
+    return SimMachine::Current().Setup().is64Bit;
+}
+
+bool HasRedirectionSwitch() {
+    const SimSetup& s = SimMachine::Current().Setup();
+    return s.is64Bit || s.major >= 6;
+}
+
+void* Kernel32Export(const char* name) {
+    if (!HasRedirectionSwitch()) return nullptr;
+    if (std::strcmp(name, "Wow64DisableWow64FsRedirection") == 0) return reinterpret_cast<void*>(&SimDisableRedirection);
+    if (std::strcmp(name, "Wow64RevertWow64FsRedirection") == 0) return reinterpret_cast<void*>(&SimRevertRedirection);
+    return nullptr;
+}
 
 }  // namespace
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+    if (name != nullptr && strcasecmp(name, "kernel32.dll") == 0) return kKernel32;
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
 
 HMODULE LoadLibraryA(LPCSTR name) {
     if (name != nullptr && strcasecmp(name, "advapi32.dll") == 0 && SimAccess::Md5()) return kAdvapi32;
@@ -318,6 +361,9 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
         if (std::strcmp(name, "MD5Final") == 0) function = reinterpret_cast<void*>(&SimMd5Final);
         if (function != nullptr) return reinterpret_cast<FARPROC>(function);
     }
+    if (module == kKernel32 && name != nullptr) {
+        if (void* function = Kernel32Export(name)) return reinterpret_cast<FARPROC>(function);
+    }
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
 }
@@ -330,6 +376,11 @@ UINT WinExec(LPCSTR commandLine, UINT show) {
     SimAccess::Started({commandLine ? commandLine : "", show});
     return 33;  // above 31: started
 }
+
+// Nothing waits: the time asked for is only counted.
+void Sleep(DWORD milliseconds) { SimMachine::Current().impl().slept += milliseconds; }
+
+DWORD SimMachine::SleptMilliseconds() const { return impl_->slept; }
 
 void SimMachine::AnswerMessageBoxes(std::initializer_list<int> answers) {
     answers_.insert(answers_.end(), answers.begin(), answers.end());

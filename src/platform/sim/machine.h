@@ -29,12 +29,14 @@ struct SimSetup {
     bool is64Bit = true;
     unsigned codePage = 936;
     bool administrator = true;
+    bool process64 = false;  // the program under test is a 64-bit one: no redirection
 
     static SimSetup Windows98();
     static SimSetup WindowsXP(bool is64Bit = false);
     static SimSetup Windows7(bool is64Bit = true);
     SimSetup WithCodePage(unsigned page) const;
     SimSetup WithoutAdministrator() const;
+    SimSetup As64BitProcess() const;
 };
 
 struct SimMessageBox {
@@ -108,6 +110,11 @@ public:
     void LockFile(const std::string& path, SimLock lock);
     void MakeFolderUnwritable(const std::string& path);
     std::string HostPath(const std::string& path) const;
+    // Whether a 32-bit program has turned the file-system redirection off now,
+    // and the paths it copied to while it was off.
+    bool RedirectionOff() const;
+    const std::vector<std::string>& CopiesWithoutRedirection() const;
+    DWORD SleptMilliseconds() const;
 
     // Registry
     void SetString(HKEY root, const std::string& key, const std::string& name, const std::string& ansi);

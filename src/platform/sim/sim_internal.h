@@ -108,6 +108,9 @@ struct SimMachine::Impl {
     std::map<int, SimOpenFile> files;
     int nextFile = 0x40;
     std::map<HANDLE, std::string> objectHandles;
+    bool redirectionOff = false;
+    std::vector<std::string> unredirectedCopies;  // canonical destinations
+    DWORD slept = 0;
     uintptr_t nextObjectHandle = 0x2000;
 
     // Windows and messages
@@ -141,6 +144,7 @@ struct SimMachine::Impl {
     void RemoveFiles();
     SimPath Resolve(const std::string& path, bool redirect) const;
     bool InUnwritableFolder(const std::string& canonical) const;
+    bool Redirected() const;
 };
 
 // Registry value text in both encodings.
