@@ -72,14 +72,15 @@ TEST(Startup, ModeWords) {
         TestMachine machine(row.setup);
         EXPECT_EQ(StartInstaller(row.line), 0) << row.what;
         EXPECT_EQ(context.runMode, row.runMode) << row.what;
-        EXPECT_EQ(machine.ImeInstalls().size(), row.registerOnly ? 1u : 0u) << row.what;
+        bool silent = row.runMode == SilentReinstall;  // installs; its messages are tested with the sequence
+        EXPECT_EQ(machine.ImeInstalls().size(), row.registerOnly || silent ? 1u : 0u) << row.what;
         if (row.registerOnly) {
             ASSERT_EQ(machine.MessageBoxes().size(), 1u) << row.what;
             EXPECT_EQ(machine.MessageBoxes()[0].text, kRegistered) << row.what;
             EXPECT_EQ(machine.MessageBoxes()[0].caption, "智能墨川") << row.what;
             EXPECT_EQ(machine.MessageBoxes()[0].type, UINT(MB_OK)) << row.what;
             EXPECT_TRUE(machine.MessageBoxes()[0].wide) << row.what;
-        } else {
+        } else if (!silent) {
             EXPECT_TRUE(machine.MessageBoxes().empty()) << row.what;
         }
         if (row.recorded) {
