@@ -1,6 +1,8 @@
 #include "archive/extraction.h"
 
 #include "archive/moz_archive.h"
+#include "base/file_removal.h"
+#include "base/ime_texts.h"
 #include "base/install_context.h"
 #include "base/shared_ops.h"
 #include "base/text.h"
@@ -8,10 +10,6 @@
 #include <cstring>
 #include <zlib.h>
 
-const char kExtractFailedGbk[] =
-    "\xC3\xBB\xD3\xD0\xB3\xC9\xB9\xA6\xBD\xE2\xD1\xB9\xB8\xB4\xD6\xC6%s\xCE\xC4\xBC\xFE\xA3\xA1\xC7\xEB\xD6\xD8\xD0\xC2"
-    "\xCF\xC2\xD4\xD8\xB0\xB2\xD7\xB0\xA1\xA3";  // 没有成功解压复制%s文件！请重新下载安装。
-const char kInstallCaptionGbk[] = "\xD6\xC7\xC4\xDC\xC4\xAB\xB4\xA8\xB0\xB2\xD7\xB0";  // 智能墨川安装
 const char kIncompleteGbk[] =
     "\xD3\xD0\xCE\xC4\xBC\xFE\xC3\xBB\xD3\xD0\xB3\xC9\xB9\xA6\xBD\xE2\xD1\xB9\xA3\xAC\xC7\xEB\xD6\xD8\xD0\xC2\xCF\xC2"
     "\xD4\xD8\xB0\xB2\xD7\xB0\xA3\xA1\r\n";  // 有文件没有成功解压，请重新下载安装！ and a line end
@@ -128,28 +126,6 @@ int MozVerifyInstalled(const unsigned char* archive, size_t archiveSize, char* r
     }
     if (static_cast<uint32_t>(passed) < walk.count) AppendText(report, reportSize, kIncompleteGbk);
     return passed;
-}
-
-int DeleteFileForce(const char* path) {
-    SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE);
-    HFILE file = _lopen(path, OF_READ);
-    if (file == HFILE_ERROR) return 0;
-    _lclose(file);
-    return DeleteFileA(path) ? 0 : -1;
-}
-
-int RenameAside(const char* path) {
-    size_t length = std::strlen(path);
-    if (length < 5 || length >= kPathFieldSize) return -1;
-    char aside[kPathFieldSize];
-    std::memcpy(aside, path, length + 1);
-    static const char kMarks[] = {'2', '1'};
-    for (char mark : kMarks) {
-        aside[length - 5] = mark;
-        DeleteFileForce(aside);
-        if (MoveFileA(path, aside)) return 0;
-    }
-    return -1;
 }
 
 namespace {

@@ -21,21 +21,10 @@ int MozExtractAll(const unsigned char* archive, size_t archiveSize, unsigned cha
 int MozVerifyInstalled(const unsigned char* archive, size_t archiveSize, char* report, size_t reportSize,
                        const char* exceptionText);
 
-// Deletes a file after resetting its attributes: 0 when it was not there to
-// be opened or is deleted, -1 when the deletion failed.
-int DeleteFileForce(const char* path);
-
-// Moves a file that cannot be deleted out of the way: the byte five places
-// before the end becomes "2" (morahu4.ime -> morahu2.ime), or failing that
-// "1". Returns 0 when moved, -1 when both tries failed.
-int RenameAside(const char* path);
-
 // Compacts the GBK word list in place and writes the 12-byte trailer ("MORA",
 // sum, word count) behind the kept text; returns the kept length. The buffer
 // must have 12 bytes of room behind the text. A list that already ends in a
 // trailer is left as it is.
 size_t NormaliseWordList(unsigned char* text, size_t length);
 
-extern const char kExtractFailedGbk[];  // 没有成功解压复制%s文件！请重新下载安装。
-extern const char kInstallCaptionGbk[];  // 智能墨川安装
 extern const char kIncompleteGbk[];     // 有文件没有成功解压，请重新下载安装！\r\n

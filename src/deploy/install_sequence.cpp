@@ -1,6 +1,6 @@
 #include "deploy/install_sequence.h"
 
-#include "archive/extraction.h"
+#include "base/file_removal.h"
 #include "base/install_context.h"
 #include "base/shared_ops.h"
 #include "base/text.h"

@@ -1,7 +1,8 @@
 #include "deploy/system_copy.h"
 
-#include "archive/extraction.h"
+#include "base/file_removal.h"
 #include "base/install_context.h"
+#include "base/shared_ops.h"
 #include "base/text.h"
 
 const char kCopyFailedGbk[] =
@@ -38,7 +39,9 @@ void TurnRedirectionBack(PVOID old) {
 int TryCopy(const char* source, const char* destination, int retry) {
     SetFileAttributesA(destination, FILE_ATTRIBUTE_ARCHIVE);
     if (CopyFileA(source, destination, FALSE)) return 1;
-    if (!retry) return 0;
+    // Without a source the second try fails too, and the module moved aside
+    // would leave the input method with none.
+    if (!retry || !PathExists(source)) return 0;
     RenameAside(destination);
     return CopyFileA(source, destination, FALSE) != 0;
 }

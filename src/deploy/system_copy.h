@@ -4,7 +4,8 @@
 
 // Copies `source` over `destination` after resetting the destination's
 // attributes to the archive attribute alone. With `retry`, a destination that
-// refuses the copy is moved aside (RenameAside) and the copy tried once more.
+// refuses the copy is moved aside (RenameAside) and the copy tried once more,
+// unless the source is missing.
 // With `real64`, the destination is in the system directory of 64-bit Windows,
 // which a 32-bit program reaches only with the file-system redirection turned
 // off for the copy. A copy that fails in the end is told in a message box that

@@ -1,6 +1,7 @@
 #include "deploy/system_files.h"
 
 #include "archive/extraction.h"
+#include "base/file_removal.h"
 #include "base/install_context.h"
 #include "base/shared_ops.h"
 #include "base/text.h"

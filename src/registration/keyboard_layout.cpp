@@ -246,6 +246,44 @@ int EnterIn9xPreload(const char* id, const LayoutChoice& choice) {
 
 }  // namespace
 
+namespace {
+
+// Whether the layout key `name` names the IME file, with or without a folder
+// before it (the input method manager of some systems records the whole path).
+int LayoutHasImeFile(HKEY layouts, const char* name, const char* imeFile) {
+    HKEY key;
+    if (RegOpenKeyExA(layouts, name, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    char value[kLayoutNameSize + 1] = {};
+    DWORD size = kLayoutNameSize;
+    LSTATUS status = RegQueryValueExA(key, "Ime File", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return 0;
+    const char* file = std::strrchr(value, '\\');
+    file = file != nullptr ? file + 1 : value;
+    size_t i = 0;
+    while (imeFile[i] != '\0' && LowerAscii(file[i]) == LowerAscii(imeFile[i])) ++i;
+    return imeFile[i] == '\0' && file[i] == '\0';
+}
+
+}  // namespace
+
+int IsImeFileRegistered(const char* imeFile) {
+    HKEY layouts;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKeyboardLayouts, 0, KEY_READ, &layouts) != ERROR_SUCCESS) return 0;
+    int found = 0;
+    char name[kLayoutNameSize];
+    for (DWORD index = 0; !found; ++index) {
+        DWORD length = sizeof name;
+        LSTATUS status = RegEnumKeyExA(layouts, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_SUCCESS)
+            found = LayoutHasImeFile(layouts, name, imeFile);
+        else if (status != ERROR_MORE_DATA)  // a name too long is no layout; anything else ends the walk
+            break;
+    }
+    RegCloseKey(layouts);
+    return found;
+}
+
 int InstallImeModule() {
     WCHAR systemDir[100];
     UINT length = GetSystemDirectoryW(systemDir, 100);

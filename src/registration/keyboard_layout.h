@@ -6,6 +6,10 @@
 // Returns 1 when a handle came back.
 int InstallImeModule();
 
+// Whether a layout under Keyboard Layouts has this IME file (a name such as
+// "morahu4.ime", matched without case and without the folder before it).
+int IsImeFileRegistered(const char* imeFile);
+
 // The fallback when the input method manager gave no layout: writes the layout
 // record under Keyboard Layouts itself, reusing the identifier of an earlier
 // registration or choosing a new one from E001 up, and enters the identifier

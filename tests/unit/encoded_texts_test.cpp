@@ -2,6 +2,7 @@
 // characters it stands for.
 #include "archive/extraction.h"
 #include "base/ime_texts.h"
+#include "deploy/system_copy.h"
 #include "registration/keyboard_layout.h"
 #include "shell/page_painting.h"
 
@@ -53,6 +54,8 @@ TEST(EncodedTexts, DecodeToTheirCharacters) {
         {"kInstalledGbk", kInstalledGbk, "GBK", "智能墨川已经安装在你的系统中!"},
         {"kTryTypingGbk", kTryTypingGbk, "GBK", "请在下面的框中试着用墨川系统输入你的姓名。"},
         {"kYourNameGbk", kYourNameGbk, "GBK", "请输入你的姓名："},
+        {"kCopyFailedGbk", kCopyFailedGbk, "GBK", "没有成功复制%s文件，请退出安装程序并手动删除该文件后重新安装！"},
+        {"kEditionInstallCaptionGbk", kEditionInstallCaptionGbk, "GBK", "智能墨川(墨川五笔)安装"},
     };
     for (const Row& row : rows) EXPECT_EQ(Decode(row.bytes, row.charset), row.characters) << row.name;
     EXPECT_EQ(std::strlen(kImeDescriptionGbk), kImeDescriptionLength);

@@ -1,5 +1,7 @@
 #include "archive/extraction.h"
 
+#include "base/file_removal.h"
+
 #include "unit/archives.h"
 #include "unit/test_machine.h"
 

@@ -317,3 +317,13 @@ TEST(CopySystemFile, ReportsWhenTheRedirectionCannotBeTurnedOff) {
     ASSERT_EQ(machine.MessageBoxes().size(), 1u);
     EXPECT_EQ(machine.MessageBoxes()[0].text, CopyFailure("c:\\windows\\system32\\morahu4.ime"));
 }
+
+TEST(CopySystemFile, MissingSourceLeavesTheHeldModuleInPlace) {
+    TestMachine machine(SimSetup::Windows7(false));
+    machine.WriteFile("c:\\windows\\system32\\morahu4.ime", "working module");
+    machine.LockFile("c:\\windows\\system32\\morahu4.ime", SimLock::Renamable);
+    EXPECT_EQ(CopySystemFile("c:\\missing.ime", "c:\\windows\\system32\\morahu4.ime", 1, 0), 0);
+    EXPECT_EQ(machine.ReadFile("c:\\windows\\system32\\morahu4.ime"), "working module");
+    EXPECT_FALSE(machine.FileExists("c:\\windows\\system32\\morahu2.ime"));
+    EXPECT_EQ(machine.MessageBoxes().size(), 1u);
+}

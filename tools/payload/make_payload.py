@@ -41,7 +41,7 @@ BUILT = {
     "morahu4.ime": ("32", 305152), "mora320.ime": ("32", 40960), "mora321.ime": ("32", 40960),
     "morahu64.ime": ("64", 358912), "mora640.ime": ("64", 53248), "mora641.ime": ("64", 53248),
     "moraqovi.exe": ("32", None), "moraqov6.exe": ("32", None), "moradel.exe": ("32", None),
-    "moqdel64.exe": ("64", None), "setupw64.exe": ("64", 49152),
+    "moqdel64.exe": ("64", None), "setupw64.exe": ("64", None),
 }
 
 SIZES = {"moracyzk.bak": 587902, "morapyck.bak": 1833364, "moszsj44.moh": 807}
