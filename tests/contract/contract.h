@@ -33,5 +33,9 @@ private:
     std::vector<HKEY> handles_;
 };
 
+// Whether the tests run as a 32-bit program on 64-bit Windows, whose file
+// system is redirected; each main answers for its platform.
+bool Is32BitProgramOn64BitWindows();
+
 const char kScratchFolder[] = "c:\\moracontract";
 const char kScratchKey[] = "Software\\MoraContract";

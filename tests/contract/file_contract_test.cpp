@@ -126,3 +126,67 @@ TEST_F(ContractTest, DirectoriesAndDrives) {
     EXPECT_EQ(GetDriveTypeA("c:\\"), UINT(DRIVE_FIXED));
     EXPECT_EQ(GetDriveTypeA("q:\\"), UINT(DRIVE_NO_ROOT_DIR));
 }
+
+// Windows refuses to copy over a hidden or read-only file; Wine run by root
+// does not, so that refusal is the simulation's alone. What holds everywhere:
+// a copy overwrites unless told not to, and one over a file whose attributes
+// were reset goes through.
+TEST_F(ContractTest, CopyFileOverwritesUnlessToldNotTo) {
+    std::string source = Path("source.ime"), target = Path("target.ime");
+    MakeFile(source, "new");
+    MakeFile(target, "old");
+    EXPECT_FALSE(CopyFileA(source.c_str(), target.c_str(), TRUE));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE));
+    HFILE h = _lopen(target.c_str(), OF_READ);
+    char buffer[8] = {};
+    EXPECT_EQ(_lread(h, buffer, sizeof buffer), 3u);
+    _lclose(h);
+    EXPECT_STREQ(buffer, "new");
+}
+
+TEST_F(ContractTest, CopyFileFailures) {
+    std::string source = Path("present.ime");
+    MakeFile(source, "x");
+    EXPECT_FALSE(CopyFileA(Path("absent.ime").c_str(), Path("copy.ime").c_str(), FALSE));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(CopyFileA(source.c_str(), Path("no\\such\\copy.ime").c_str(), FALSE));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+}
+
+// A 32-bit program on 64-bit Windows that names the system directory reaches
+// syswow64, unless it turns the redirection off for the thread.
+TEST_F(ContractTest, FileSystemRedirectionOfA32BitProgram) {
+    char systemDir[200], windowsDir[200];
+    ASSERT_GT(GetSystemDirectoryA(systemDir, sizeof systemDir), 0u);
+    ASSERT_GT(GetWindowsDirectoryA(windowsDir, sizeof windowsDir), 0u);
+    std::string wow = std::string(windowsDir) + "\\syswow64";
+    if (!Is32BitProgramOn64BitWindows()) GTEST_SKIP() << "not a 32-bit program on 64-bit Windows";
+
+    std::string source = Path("probe.ime");
+    MakeFile(source, "probe");
+    std::string inSystem = std::string(systemDir) + "\\moracontract.ime";
+    std::string inWow = wow + "\\moracontract.ime";
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    typedef BOOL(WINAPI * Off)(PVOID*);
+    typedef BOOL(WINAPI * Back)(PVOID);
+    Off off = reinterpret_cast<Off>(reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
+    Back back = reinterpret_cast<Back>(reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
+    ASSERT_TRUE(off != nullptr && back != nullptr);
+
+    ASSERT_TRUE(CopyFileA(source.c_str(), inSystem.c_str(), FALSE));
+    EXPECT_NE(GetFileAttributesA(inWow.c_str()), INVALID_FILE_ATTRIBUTES) << "redirected into syswow64";
+    EXPECT_TRUE(DeleteFileA(inWow.c_str()));
+
+    PVOID old = nullptr;
+    ASSERT_TRUE(off(&old));
+    EXPECT_TRUE(CopyFileA(source.c_str(), inSystem.c_str(), FALSE));
+    EXPECT_NE(GetFileAttributesA(inSystem.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(back(old));
+    EXPECT_EQ(GetFileAttributesA(inWow.c_str()), INVALID_FILE_ATTRIBUTES) << "the copy went to the real folder";
+    ASSERT_TRUE(off(&old));
+    EXPECT_TRUE(DeleteFileA(inSystem.c_str()));
+    back(old);
+}

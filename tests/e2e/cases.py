@@ -9,12 +9,14 @@ exits 0 when it passed, 1 when it failed.
 """
 
 import argparse
+import os
 import re
 import contextlib
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -287,6 +289,171 @@ def registration_on_windows98(ctx):
         wine.stop_server(prefix)
         expect_layout_record(prefix, "E0150804", "kbdus.kbd")
         expect_equal(preload_of(prefix, "HKCU", win98=True), ["0000040A", "E0150804"], "the swapped preload list")
+
+
+INSTALL_DIR = "c:\\morahu2\\"
+REGISTRATION_MODULES = ["mora320.ime", "mora321.ime", "mora640.ime", "mora641.ime"]
+CURRENT_VERSION = "Software\\Microsoft\\Windows\\CurrentVersion"
+POST_PLATFORM = CURRENT_VERSION + "\\Internet Settings\\User Agent\\Post Platform"
+CODECS = {936: "gbk", 950: "cp950"}
+
+
+def payload_file(ctx, name):
+    return (ctx.build / "payload" / "files" / name).read_bytes()
+
+
+def silent_install(ctx, prefix, display, code_page=936):
+    """morasetup.exe setmosrf32, and the 64-bit companion it leaves running;
+    returns the Run with the message boxes of both."""
+    run = wine.run_program(prefix, ctx.build / "morasetup.exe", "setmosrf32", ctx.winlist(prefix), display,
+                           code_page)
+    wine.wait_for_program(prefix, "setupw64.exe", ctx.winlist(prefix), display, run, code_page)
+    expect_equal(run.exit_code, 0, "exit code")
+    expect_equal(run.boxes, [], "message boxes")
+    return run
+
+
+def unverified(ctx, prefix, code_page):
+    """The payload entries whose installed file mozpack verify finds missing or
+    different. Wine keeps the installer's ANSI names as Unicode: a copy of the
+    install directory under the names' bytes lets mozpack read them."""
+    with tempfile.TemporaryDirectory() as copy:
+        for path in wine.host_path(prefix, INSTALL_DIR).iterdir():
+            if path.is_file():
+                name = path.name.encode(CODECS[code_page], errors="replace")
+                Path(os.fsdecode(os.path.join(os.fsencode(copy), name))).write_bytes(path.read_bytes())
+        result = subprocess.run([str(ctx.build.parent / "native" / "mozpack"), "verify",
+                                 str(ctx.build / "payload" / "payload.moz"), copy], stdout=subprocess.PIPE)
+    lines = result.stdout.decode("latin-1").splitlines()
+    return set(filter(None, lines[0].split("....")) if len(lines) > 1 else [])
+
+
+def expect_installed_files(ctx, prefix, code_page, is64):
+    installed = lambda name: wine.read_file(prefix, INSTALL_DIR + name)
+    for name in REGISTRATION_MODULES:
+        expect_equal(installed(name), None, f"{name} in the install directory")
+    expect_equal(installed("morahu32.ime"), payload_file(ctx, "morahu4.ime"), "morahu32.ime")
+    words = installed("moracyzk.bak") or b""
+    expect_equal((words[-12:-8], struct.unpack("<I", words[-4:])[0] if len(words) >= 12 else None), (b"MORA", 80132),
+                 "the word list's trailer")
+    expect_equal(installed("moracyzk.mou"), words, "moracyzk.mou")
+    expect_equal(installed("morapyck.mou"), installed("morapyck.bak"), "morapyck.mou")
+    companion = installed("setupw64.exe") or b""
+    expect(LAYOUT_TEXT.encode("utf-16-le") in companion, "the companion's version text patched to 7.4")
+    expect_equal(installed("moraqovi.exe"), payload_file(ctx, "moraqov6.exe" if is64 else "moraqovi.exe"),
+                 "moraqovi.exe")
+    changed = set(REGISTRATION_MODULES + ["setupw64.exe", "moracyzk.bak"])
+    if is64:
+        changed |= {"moraqovi.exe", "moraqov6.exe"}
+    expect_equal(unverified(ctx, prefix, code_page), changed, "installed files that differ from the payload")
+
+
+def expect_system_files(ctx, prefix, is64):
+    system = lambda name: wine.read_file(prefix, "c:\\windows\\system32\\" + name)
+    if is64:
+        wow = wine.read_file(prefix, "c:\\windows\\syswow64\\morahu4.ime")
+        expect_equal(wow, payload_file(ctx, "morahu4.ime"), "the 32-bit module in syswow64")
+        expect_equal(system("morahu4.ime"), payload_file(ctx, "morahu64.ime"), "the 64-bit module in system32")
+        expect_equal(system("moradel.exe"), payload_file(ctx, "moqdel64.exe"), "the uninstaller in system32")
+    else:
+        expect_equal(system("morahu4.ime"), payload_file(ctx, "morahu4.ime"), "the module in system32")
+        expect_equal(system("moradel.exe"), payload_file(ctx, "moradel.exe"), "the uninstaller in system32")
+
+
+def expect_records(prefix, is64, installs=1):
+    """The records of a stopped prefix after a number of installations. Wine's
+    ImmInstallIMEW adds a layout on every call, where Windows gives back the
+    one of the same IME file: one layout each, and none of the companion's."""
+    layouts = layouts_with(prefix, "Layout Text", LAYOUT_TEXT)
+    expect(len(layouts) == installs, f"{installs} layout(s) of the input method, found {sorted(layouts)}")
+    uninstall = CURRENT_VERSION + "\\Uninstall\\moraqwb"
+    expect_equal(wine.registry_value(prefix, "HKLM", uninstall, "DisplayName"), "墨川五笔", "uninstall entry")
+    expect_equal(wine.registry_value(prefix, "HKLM", uninstall, "UninstallString"),
+                 "C:\\windows\\system32\\moradel.exe", "uninstall command")
+    expect_equal(wine.registry_value(prefix, "HKLM", CURRENT_VERSION + "\\Run", "momcsjgl"),
+                 '"c:\\morahu2\\moraqovi.exe" mo', "autorun value")
+    expect(wine.registry_value(prefix, "HKLM", POST_PLATFORM, "qovi7400") is not None, "the browser marker")
+    for place, value in record_places(prefix).items():
+        # Windows XP keeps no copy of the record on a drive.
+        expected = None if not is64 and place.startswith("c:\\morahu\\") else INSTALL_DIR
+        expect_equal(value.decode("gbk") if isinstance(value, bytes) else value, expected,
+                     f"install-path record in {place}")
+    if is64:
+        expect_equal(wine.registry_value(prefix, "HKLM", "Software\\morawb", "path", view32=False), INSTALL_DIR,
+                     "the install-path record in the 64-bit view, by the companion")
+
+
+def silent_reinstall(ctx, kind, code_page=936):
+    is64 = kind != "winxp-32"
+    with wine.fresh_prefix(ctx.templates, kind, f"silent-{kind}-{code_page}") as prefix:
+        for run_number in (1, 2):
+            with wine.xvfb() as display:
+                silent_install(ctx, prefix, display, code_page)
+            wine.stop_server(prefix)
+            try:
+                expect_installed_files(ctx, prefix, code_page, is64)
+                expect_system_files(ctx, prefix, is64)
+                expect_records(prefix, is64, run_number)
+            except Failed as failure:
+                raise Failed(f"run {run_number}: {failure}")
+
+
+@case
+def silent_reinstall_on_windows7_64(ctx):
+    """setmosrf32 on 64-bit Windows 7, twice: the installation complete each time."""
+    silent_reinstall(ctx, "win7-64")
+
+
+@case
+def silent_reinstall_on_windowsxp_32(ctx):
+    """setmosrf32 on 32-bit Windows XP, twice: no companion swap, one system folder."""
+    silent_reinstall(ctx, "winxp-32")
+
+
+@case
+def silent_reinstall_code_page_950(ctx):
+    """setmosrf32 on 64-bit Windows 7 under code page 950, twice."""
+    silent_reinstall(ctx, "win7-64", 950)
+
+
+@case
+def silent_reinstall_module_held(ctx):
+    """64-bit Windows 7: the old 32-bit module held loaded by another program
+    while the input method is in the user's list; the re-install moves it
+    aside and finishes."""
+    wow = "c:\\windows\\syswow64\\"
+    with wine.fresh_prefix(ctx.templates, "win7-64", "silent-held") as prefix:
+        with wine.xvfb() as display:
+            silent_install(ctx, prefix, display)
+        wine.stop_server(prefix)
+        (identifier, _), = layouts_with(prefix, "Layout Text", LAYOUT_TEXT).items()
+        wine.rewrite_registry(prefix, "HKCU", ["Keyboard Layout\\Preload"],
+                              {"Keyboard Layout\\Preload": {"1": "00000804", "2": identifier.lower()}})
+        ready, stop = wine.host_path(prefix, "c:\\ready"), wine.host_path(prefix, "c:\\stop")
+        holder = subprocess.Popen([wine.wine_for(prefix), str(ctx.build / "holder.exe"), wow + "morahu4.ime",
+                                   "c:\\ready", "c:\\stop"], env=wine.base_env(prefix), stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.PIPE)
+        try:
+            deadline = time.time() + 60
+            while not ready.exists() and holder.poll() is None and time.time() < deadline:
+                time.sleep(0.2)
+            expect(ready.exists(), f"the holder did not load the module: {holder.poll()}")
+            expect(wine.host_path(prefix, wow + "morahu4.ime").exists(), "the held module")
+            with wine.xvfb() as display:
+                silent_install(ctx, prefix, display)
+            expect_equal(wine.read_file(prefix, wow + "morahu2.ime"), payload_file(ctx, "morahu4.ime"),
+                         "the held module moved aside")
+            expect_equal(wine.read_file(prefix, wow + "morahu4.ime"), payload_file(ctx, "morahu4.ime"),
+                         "the new module in its place")
+        finally:
+            stop.touch()
+            try:
+                holder.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                holder.kill()
+        wine.stop_server(prefix)
+        expect_installed_files(ctx, prefix, 936, True)
+        expect_records(prefix, True, 2)
 
 
 def run_contract_tests(ctx, kind, width):

@@ -23,6 +23,8 @@ TEMPLATE_KINDS = {
     "win7-64": ("win64", "win7", "64-bit Windows 7"),
     "winxp-32": ("win32", "winxp", "32-bit Windows XP"),
 }
+# Raised whenever make_template changes: older templates are made again.
+TEMPLATE_VERSION = 2
 LOCALES = {936: "zh_CN.UTF-8", 950: "zh_TW.UTF-8"}
 REGISTRY_FILES = {"HKLM": "system.reg", "HKCU": "user.reg", "HKU\\.DEFAULT": "userdef.reg"}
 FONT_REPLACEMENTS = ["SimSun", "NSimSun", "MingLiU", "PMingLiU", "MS Shell Dlg", "MS Shell Dlg 2", "KaiTi",
@@ -72,7 +74,8 @@ def make_template(root, kind):
     """Makes one prefix template under root; returns its path."""
     arch, version, _ = TEMPLATE_KINDS[kind]
     path = Path(root).resolve() / kind
-    if (path / ".complete").exists():
+    stamp = f"{kind} {TEMPLATE_VERSION}"
+    if (path / ".complete").exists() and (path / ".complete").read_text() == stamp:
         return path
     path.parent.mkdir(parents=True, exist_ok=True)
     # Under qemu's emulation of 32-bit programs a first start now and then
@@ -99,7 +102,12 @@ def make_template(root, kind):
         "Software\\Wine\\Explorer\\Desktops": {"Default": "800x600"},
         "Software\\Wine\\Fonts\\Replacements": {name: "WenQuanYi Zen Hei" for name in FONT_REPLACEMENTS},
     })
-    (path / ".complete").write_text(kind)
+    # Windows comes with the browser's User Agent key, which a Wine prefix
+    # lacks; the installer's version marker goes under it.
+    agent = "Microsoft\\Windows\\CurrentVersion\\Internet Settings\\User Agent"
+    views = ["Software\\"] + (["Software\\Wow6432Node\\"] if arch == "win64" else [])
+    append_registry(path / "system.reg", {view + agent: {"": "Mozilla/4.0 (compatible; MSIE 8.0)"} for view in views})
+    (path / ".complete").write_text(stamp)
     return path
 
 
@@ -307,6 +315,37 @@ def run_wizard(prefix, exe, args, winlist, display, steps, code_page=936, timeou
         if proc.poll() is None:
             proc.kill()
     return run
+
+
+def running(prefix, program):
+    """The host processes of the prefix whose command line names program."""
+    found = []
+    wanted = f"WINEPREFIX={prefix}".encode()
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            command = (entry / "cmdline").read_bytes().lower()
+            environment = (entry / "environ").read_bytes().split(b"\0")
+        except OSError:
+            continue
+        if program.lower().encode() in command and wanted in environment:
+            found.append(int(entry.name))
+    return found
+
+
+def wait_for_program(prefix, program, winlist, display, run, code_page=936, timeout=120):
+    """Waits until no process of the prefix runs program (one that the program
+    under test started and left running), answering its message boxes into
+    run.boxes."""
+    env = base_env(prefix, code_page, display)
+    deadline = time.time() + timeout
+    seen = set()
+    while running(prefix, program):
+        if time.time() > deadline:
+            raise WineError(f"{program} still running after {timeout} s; boxes so far: {run.boxes}")
+        answer_boxes(prefix, winlist, env, run, seen)
+        time.sleep(0.3)
 
 
 def answer_boxes(prefix, winlist, env, run, seen):
