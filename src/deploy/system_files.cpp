@@ -107,10 +107,12 @@ void CopyInstallDirFiles() {
 }
 
 // From Windows 6 on, and on 64-bit Windows, the companion program has a
-// variant of its own that takes its name.
+// variant of its own that takes its name. Without the variant (its unpacking
+// failed) the program in place stays: the autorun value starts it.
 void SwapCompanion() {
     char current[kFilePathSize], variant[kFilePathSize];
     if (!InstallPath("moraqovi.exe", current) || !InstallPath("moraqov6.exe", variant)) return;
+    if (!PathExists(variant)) return;
     DeleteFileForce(current);
     MoveFileA(variant, current);
 }

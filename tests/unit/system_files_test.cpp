@@ -97,6 +97,17 @@ TEST(DeploySystemFiles, EveryRowOfTheCopyTable) {
     }
 }
 
+TEST(DeploySystemFiles, CompanionStaysWhenItsVariantIsMissing) {
+    std::vector<FixtureEntry> entries;
+    for (const FixtureEntry& e : DeployEntries())
+        if (e.name != "moraqov6.exe") entries.push_back(e);
+    TestMachine machine(SimSetup::Windows7(false));
+    MapTestPayload(machine, MakeArchive(entries));
+    IsWow64Windows();
+    DeploySystemFiles(0);
+    EXPECT_EQ(Installed(machine, "moraqovi.exe"), "moraqovi.exe program");
+}
+
 TEST(DeploySystemFiles, Reaches64BitSystemDirectoryOnlyWithRedirectionOff) {
     TestMachine machine(SimSetup::Windows7(true));
     Prepare(machine);
