@@ -33,6 +33,7 @@ typedef char16_t WCHAR;
 typedef LONG LSTATUS;
 typedef DWORD REGSAM;
 typedef uintptr_t UINT_PTR;
+typedef intptr_t INT_PTR;
 typedef intptr_t LONG_PTR;
 typedef uintptr_t ULONG_PTR;
 typedef ULONG_PTR SIZE_T;
@@ -429,6 +430,20 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 BOOL SetWindowTextA(HWND window, LPCSTR text);
 BOOL SetWindowTextW(HWND window, LPCWSTR text);
 int GetWindowTextA(HWND window, LPSTR text, int size);
+BOOL GetWindowRect(HWND window, LPRECT rect);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+
+// Dialogs
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define BM_SETCHECK 0x00F1
+#define BST_UNCHECKED 0
+#define BST_CHECKED 1
+typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+
+INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR templateName, HWND owner, DLGPROC procedure, LPARAM parameter);
+BOOL EndDialog(HWND dialog, INT_PTR result);
+LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Message boxes
 #define MB_OK 0x00000000L

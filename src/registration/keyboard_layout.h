@@ -19,5 +19,3 @@ int RegisterKeyboardLayout();
 
 // Messages of RegisterKeyboardLayout, 8-bit GBK.
 extern const char kNeedAdministratorGbk[];  // 在WIN2000和WIN NT系统中安装本软件时，需要以系统管理员身份才能安装成功！
-extern const char kCaptionGbk[];            // 智能墨川
-extern const char kCaptionEditionGbk[];     // 智能墨川(墨川五笔)

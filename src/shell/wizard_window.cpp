@@ -1,5 +1,6 @@
 #include "shell/wizard_window.h"
 
+#include "archive/user_data.h"
 #include "base/install_context.h"
 #include "base/payload.h"
 #include "base/shared_ops.h"
@@ -55,6 +56,7 @@ LRESULT OnCreate(HWND window) {
         return -1;
     }
     context.backupState = BackupNone;
+    if (BackupUserData()) context.backupState = BackupMade;
     return 0;
 }
 

@@ -72,6 +72,17 @@ struct SimText {
     bool wide;
 };
 
+// A modal dialog as the simulation ran it.
+struct SimDialog {
+    std::string templateName;  // UTF-8
+    HWND owner;
+    RECT rect;                                // the dialog window when it went away
+    std::vector<std::pair<int, int>> checks;  // (control id, BM_SETCHECK value), in the order sent
+    std::vector<INT_PTR> answers;             // what the procedure returned for each scripted command
+    bool ended;                               // by EndDialog, rather than by the script running out
+    INT_PTR result;
+};
+
 // What a program holding a file open (a loaded module) allows others to do.
 enum class SimLock { Renamable, Pinned };
 
@@ -189,6 +200,15 @@ public:
     void SetResource(const std::string& name, const std::string& type, const std::string& bytes);
     void RemoveResource(const std::string& name, const std::string& type);
 
+    // Dialogs: the templates the installer's module carries, and what the user
+    // does in the next dialogs, the ids of the controls clicked (sent as
+    // WM_COMMAND) in turn; IDCANCEL stands for the Esc key and the close box.
+    // A dialog whose script runs out before it ends would stay open for ever;
+    // here DialogBoxParamW then returns -1 and the dialog is recorded unended.
+    void AddDialogTemplate(const std::string& name) { dialogTemplates_.insert(name); }
+    void ScriptDialog(std::vector<int> commands) { dialogScripts_.push_back(std::move(commands)); }
+    const std::vector<SimDialog>& Dialogs() const { return dialogs_; }
+
     // Global memory: blocks above the limit cannot be had.
     void LimitGlobalAlloc(SIZE_T largestBlock) { globalLimit_ = largestBlock; }
     size_t LiveGlobalBlocks() const { return globals_.size(); }
@@ -201,6 +221,7 @@ public:
 
 private:
     friend struct SimAccess;
+    friend struct SimDialogAccess;
     SimSetup setup_;
     std::unique_ptr<Impl> impl_;
     std::vector<SimMessageBox> messageBoxes_;
@@ -220,6 +241,9 @@ private:
     std::map<HGLOBAL, std::unique_ptr<std::vector<unsigned char>>> globals_;
     SIZE_T globalLimit_ = SIZE_T(-1);
     bool md5Available_ = true;
+    std::set<std::string> dialogTemplates_;
+    std::deque<std::vector<int>> dialogScripts_;
+    std::vector<SimDialog> dialogs_;
 };
 
 // Text conversions the tests and the simulation share.

@@ -125,6 +125,7 @@ struct SimMachine::Impl {
     bool loopRanDry = false;
     int screenWidth = 1024;
     int screenHeight = 768;
+    std::map<HWND, size_t> runningDialogs;  // index into the machine's dialogs
 
     // GDI
     std::map<HDC, SimDc> dcs;

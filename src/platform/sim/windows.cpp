@@ -371,3 +371,23 @@ int GetWindowTextA(HWND window, LPSTR text, int size) {
     text[n] = '\0';
     return static_cast<int>(n);
 }
+
+BOOL GetWindowRect(HWND window, LPRECT rect) {
+    SimWindow* w = WindowOf(window);
+    if (w == nullptr || rect == nullptr) {
+        SetLastError(1400);  // ERROR_INVALID_WINDOW_HANDLE
+        return FALSE;
+    }
+    *rect = w->rect;
+    return TRUE;
+}
+
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL) {
+    SimWindow* w = WindowOf(window);
+    if (w == nullptr) {
+        SetLastError(1400);
+        return FALSE;
+    }
+    w->rect = RECT{x, y, x + width, y + height};
+    return TRUE;
+}
