@@ -162,3 +162,22 @@ TEST(WizardWithoutMemory, SaysSoAndDoesNotOpen) {
     EXPECT_EQ(machine.MessageBoxes()[0].text, "内存不足，智能墨川安装程序无法运行！");
     EXPECT_EQ(machine.LiveGdiObjects(), 0u);
 }
+
+TEST(WizardBackup, MadeWhenTheWindowOpens) {
+    for (bool earlier : {false, true}) {
+        TestMachine machine;
+        machine.MakeDirectory("c:\\morahu2");
+        if (earlier) {
+            for (const char* name : {"moracyzk.moh", "cfontset.moh", "cwbzlcz1.moh", "mowbcmxz.moh", "modhzcm.moh",
+                                     "moradhz.moh", "mogbkhz.moh", "moszsj43.moh", "moradwdw.txt", "morazdym.moh",
+                                     "mopyzdym.moh", "mowbpy.txt", "moraynhz.txt", "morazdfh.moh"})
+                machine.WriteFile(std::string("c:\\morahu2\\") + name, name);
+        }
+        context.oemCodePage = 936;
+        RegisterWizardClass(kInstance);
+        ASSERT_EQ(CreateWizardWindow(kInstance, SW_SHOWNORMAL), 1);
+        EXPECT_EQ(context.backupState, earlier ? BackupMade : BackupNone);
+        EXPECT_EQ(machine.ReadFile("c:\\morahu2\\moraback.moz").size() > 10, earlier);
+        DestroyWindow(context.mainWindow);
+    }
+}
