@@ -456,6 +456,151 @@ def silent_reinstall_module_held(ctx):
         expect_records(prefix, True, 2)
 
 
+QUESTION = "检测到安装目录下有智能墨川以前的词组等数据文件，是否保留？"
+APPEARANCE_TITLE = {936: "智能墨川皮肤及窗口模式选择", 950: "智能墨川皮膚及窗口模式選擇"}
+REQUIRED_BACKUP = ["moracyzk.bak", "cfontset.bak", "cwbzlcz1.bak", "mowbcmxz.bak", "modhzcm.bak", "moradhz.bak",
+                   "mogbkhz.bak", "moszsj43.moh", "moradwdw.txt", "morazdym.moh", "mopyzdym.moh", "mowbpy.txt",
+                   "moraynhz.txt", "morazdfh.moh"]
+OPTIONAL_IN_PAYLOAD = ["ftmozdym.txt", "ftpyzdym.txt", "cwb.ov1", "morapymb.ov1", "mogbkbh.moh"]
+
+
+def user_word_list():
+    """A word list as the input method keeps it: GBK words of two characters,
+    then the trailer "MORA", the sum of the characters' bytes, the count."""
+    words = [bytes([0xB0 + i % 8, 0xA1 + i % 90, 0xC0 + i % 7, 0xA1 + i % 80]) for i in range(500)]
+    text = b"".join(w + b"; " for w in words)
+    return text + b"MORA" + struct.pack("<II", sum(b for w in words for b in w), len(words))
+
+
+def user_files():
+    """What a user of the earlier installation has in its directory: the files
+    the input method makes, changed settings, an own word list and an optional file."""
+    files = {name: f"user data {name}".encode() for name in
+             ["cfontset.moh", "cwbzlcz1.moh", "mowbcmxz.moh", "modhzcm.moh", "moradhz.moh", "mogbkhz.moh",
+              "userck.txt"]}
+    files["moracyzk.moh"] = user_word_list()
+    files["moszsj43.moh"] = bytes(range(200))
+    return files
+
+
+def run_install_probe(ctx, prefix, display, code_page, answer_question, clicks=(), shots=None):
+    """install_probe.exe: answers the question about old data with Yes or No,
+    clicks the appearance dialog's controls by id (then OK), and OKs the other
+    boxes; returns (Run, the dialog's title or None)."""
+    env = wine.base_env(prefix, code_page, display)
+    winlist = ctx.winlist(prefix)
+    run, seen, dialog = wine.Run(), set(), None
+    proc = subprocess.Popen([wine.wine_for(prefix), str(ctx.build / "install_probe.exe")], env=env,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.time() + 300
+    try:
+        while proc.poll() is None:
+            expect(time.time() < deadline, f"install_probe did not end; boxes so far: {run.boxes}")
+            for w in wine.list_windows(prefix, winlist, env):
+                if w.cls != "#32770" or not w.visible or w.handle in seen:
+                    continue
+                seen.add(w.handle)
+                time.sleep(0.3)
+                if w.title in APPEARANCE_TITLE.values():
+                    dialog = w.title
+                    controls = {c.id: c for c in wine.list_controls(prefix, winlist, env) if c.window == w.handle}
+                    for control in clicks:
+                        wine.click_at(env, *controls[control].centre())
+                    if shots:
+                        wine.window_picture(env, w.rect, Path(shots) / f"appearance-{code_page}.png")
+                    wine.click_at(env, *controls[105].centre())
+                    continue
+                run.boxes.append((w.title, "\n".join(w.texts)))
+                key = "Return" if answer_question or "\n".join(w.texts) != QUESTION else "n"
+                subprocess.run(["xdotool", "key", key], env=env, timeout=20)
+            time.sleep(0.2)
+        run.exit_code = proc.returncode
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+    wine.wait_for_program(prefix, "setupw64.exe", winlist, display, run, code_page)
+    return run, dialog
+
+
+def backup_entries(ctx, prefix):
+    archive = wine.read_file(prefix, INSTALL_DIR + "moraback.moz")
+    expect(archive is not None, "moraback.moz in the install directory")
+    with tempfile.NamedTemporaryFile(suffix=".moz") as copy:
+        copy.write(archive)
+        copy.flush()
+        listing = subprocess.run([str(ctx.build.parent / "native" / "mozpack"), "list", copy.name],
+                                 stdout=subprocess.PIPE).stdout.decode("latin-1")
+    return [line.split()[0] for line in listing.splitlines()]
+
+
+@case
+def user_data_backup_and_restore(ctx):
+    """64-bit Windows 7 with an earlier installation whose files the user
+    changed: the wizard's window packs them into moraback.moz; answering Yes
+    brings them back byte for byte; answering No keeps the payload's copies and
+    shows the appearance dialog, whose choice reaches moszsj43.moh."""
+    installed = lambda name: wine.read_file(prefix, INSTALL_DIR + name)
+    with wine.fresh_prefix(ctx.templates, "win7-64", "user-data") as prefix:
+        with wine.xvfb() as display:
+            silent_install(ctx, prefix, display)
+        wine.stop_server(prefix)
+        mine = user_files()
+        for name, data in mine.items():
+            wine.host_path(prefix, INSTALL_DIR + name).write_bytes(data)
+
+        with wine.xvfb() as display:
+            run = wine.run_wizard(prefix, ctx.build / "morasetup.exe", "", ctx.winlist(prefix), display,
+                                  [lambda desk: desk.click(*EXIT)])
+        wine.stop_server(prefix)
+        expect_equal(run.boxes, [], "message boxes of the wizard")
+        expected = REQUIRED_BACKUP + ["userck.txt"] + OPTIONAL_IN_PAYLOAD
+        expect_equal(backup_entries(ctx, prefix), expected, "entries of moraback.moz")
+
+        with wine.xvfb() as display:
+            run, dialog = run_install_probe(ctx, prefix, display, 936, answer_question=True)
+        wine.stop_server(prefix)
+        expect_equal(run.boxes, [("智能墨川安装", QUESTION), ("智能墨川", f"成功恢复了{len(expected)}个原有数据文件！")],
+                     "message boxes, keeping the old data")
+        expect_equal(dialog, None, "no appearance dialog when the old data is kept")
+        expect_equal(installed("moracyzk.bak"), mine["moracyzk.moh"], "the user's word list, byte for byte")
+        expect_equal(installed("moszsj43.moh"), mine["moszsj43.moh"], "the user's settings record")
+        expect_equal(installed("userck.txt"), mine["userck.txt"], "the user's optional file")
+
+        shots = ctx.build / "e2e-artifacts" / "appearance"
+        with wine.xvfb() as display:
+            run, dialog = run_install_probe(ctx, prefix, display, 936, answer_question=False, clicks=(107, 112),
+                                            shots=shots)
+        wine.stop_server(prefix)
+        expect_equal(run.boxes, [("智能墨川安装", QUESTION)], "message boxes, not keeping the old data")
+        expect_equal(dialog, APPEARANCE_TITLE[936], "the appearance dialog PYKEY")
+        payload_words = payload_file(ctx, "moracyzk.bak")
+        expect_equal(installed("moracyzk.bak")[:len(payload_words)], payload_words, "the payload's word list")
+        settings = installed("moszsj43.moh")
+        expect_equal(len(settings), 200, "length of moszsj43.moh")
+        expect_equal((settings[0], settings[21]), (3, 1), "window mode bytes for Windows-style")
+        expect_equal(settings[2:15], payload_file(ctx, "moszsj43.moh")[2:15], "the payload's record around them")
+        skin = os.path.join(os.fsencode(ctx.build / "payload" / "files"), "小天使.moz".encode("gbk"))
+        listing = subprocess.run([str(ctx.build.parent / "native" / "mozpack"), "list", skin],
+                                 stdout=subprocess.PIPE).stdout.decode("latin-1")
+        names = [line.split()[0] for line in listing.splitlines()]
+        expect(names, "the skin archive lists its files")
+        expect_equal([name for name in names if installed(name) is None], [], "the skin's files not installed")
+
+
+@case
+def appearance_dialog_code_page_950(ctx):
+    """Code page 950: the traditional dialog PYKEYB; its default choice, and byte 15 of the settings record."""
+    with wine.fresh_prefix(ctx.templates, "win7-64", "appearance-950") as prefix:
+        with wine.xvfb() as display:
+            run, dialog = run_install_probe(ctx, prefix, display, 950, answer_question=True,
+                                            shots=ctx.build / "e2e-artifacts" / "appearance")
+        wine.stop_server(prefix)
+        expect_equal(run.boxes, [], "message boxes")
+        expect_equal(dialog, APPEARANCE_TITLE[950], "the appearance dialog PYKEYB")
+        settings = wine.read_file(prefix, INSTALL_DIR + "moszsj43.moh")
+        expect_equal((len(settings), settings[0], settings[15], settings[21]), (200, 0, 1, 0), "moszsj43.moh")
+
+
 def run_contract_tests(ctx, kind, width):
     exe = ctx.build.parent / width / "contract_tests.exe"
     with wine.fresh_prefix(ctx.templates, kind, f"contract-{width}") as prefix:
@@ -496,6 +641,7 @@ def installer_resources(ctx):
     expect(("14", "MORAHU") in resources, f"icon group MORAHU among {sorted(resources)}")
     manifest = resources.get(("24", "1"), b"").decode("utf-8", errors="replace")
     expect('level="requireAdministrator"' in manifest, f"manifest: {manifest}")
+    expect_appearance_dialogs(resources)
 
 
 @case
@@ -549,6 +695,77 @@ def package_from_a_folder(ctx):
             names.append(payload[at + 2:at + 18].split(b"\0")[0].decode())
             at += 56 + struct.unpack_from("<I", payload, at + 52)[0]
         expect_equal(names, ["c.moh", "b.txt", "a.txt"], "entries of the packaged installer")
+
+
+def dialog_template(data):
+    """A DIALOGEX resource: (style, (x, y, cx, cy), caption, (points, weight, charset, face), controls), each
+    control (id, class, style, (x, y, cx, cy), text)."""
+    at = 0
+
+    def text():
+        nonlocal at
+        end = at
+        while data[end:end + 2] != b"\0\0":
+            end += 2
+        value = data[at:end].decode("utf-16-le")
+        at = end + 2
+        return value
+
+    def name_or_ordinal():
+        nonlocal at
+        if struct.unpack_from("<H", data, at)[0] == 0xFFFF:
+            at += 4
+            return {0x80: "Button", 0x81: "Edit", 0x82: "Static"}.get(struct.unpack_from("<H", data, at - 2)[0], "?")
+        return text()
+
+    _, _, _, _, style, count = struct.unpack_from("<HHIIIH", data, 0)
+    at = 18
+    rect = tuple(struct.unpack_from("<hhhh", data, at))
+    at += 8
+    name_or_ordinal(), name_or_ordinal()
+    caption = text()
+    points, weight, _, charset = struct.unpack_from("<HHBB", data, at)
+    at += 6
+    font = (points, weight, charset, text())
+    controls = []
+    for _ in range(count):
+        at = (at + 3) & ~3
+        _, _, item_style = struct.unpack_from("<III", data, at)
+        item_rect = tuple(struct.unpack_from("<hhhh", data, at + 12))
+        item_id = struct.unpack_from("<i", data, at + 20)[0]
+        at += 24
+        item_class = name_or_ordinal()
+        item_text = name_or_ordinal()
+        extra = struct.unpack_from("<H", data, at)[0]
+        at += 2 + extra
+        controls.append((item_id, item_class, item_style, item_rect, item_text))
+    return style, rect, caption, font, controls
+
+
+APPEARANCE_CONTROLS = [  # id, class, style, rectangle, simplified text, traditional text
+    (105, "BUTTON", 0x50010001, (88, 117, 44, 14), "确定", "確定"),
+    (-1, "BUTTON", 0x50000007, (6, 8, 204, 39), "输入法状态窗口模式选择", "輸入法狀態窗口模式選擇"),
+    (-1, "BUTTON", 0x50000007, (6, 54, 204, 39), "输入法皮肤选择", "輸入法皮膚選擇"),
+    (101, "BUTTON", 0x50000009, (15, 25, 44, 10), "双行窗口", "雙行窗口"),
+    (102, "BUTTON", 0x50000009, (66, 25, 44, 10), "单行窗口", "單行窗口"),
+    (106, "BUTTON", 0x50000009, (113, 25, 36, 10), "双窗口", "雙窗口"),
+    (107, "BUTTON", 0x50000009, (155, 25, 48, 10), "仿WIN窗口", "仿WIN窗口"),
+    (110, "BUTTON", 0x50000009, (15, 72, 48, 10), "冷色瓷面", "冷色瓷面"),
+    (111, "BUTTON", 0x50000009, (84, 72, 48, 10), "粉色瓷面", "粉色瓷面"),
+    (112, "BUTTON", 0x50000009, (150, 71, 40, 10), "小天使", "小天使"),
+    (-1, "STATIC", 0x50020000, (13, 99, 145, 8), "注：你也可在安装完毕后改变这些参数。", "注：你也可在安裝完畢后改變這些參數。"),
+]
+
+
+def expect_appearance_dialogs(resources):
+    """Both templates: a modal frame, caption, system menu and font (styles 0xC800C0), at 10, 15, 219 x 140."""
+    for name, caption, font, column in [("PYKEY", "智能墨川皮肤及窗口模式选择", (12, 400, 134, "宋体"), 4),
+                                        ("PYKEYB", "智能墨川皮膚及窗口模式選擇", (10, 400, 1, "System"), 5)]:
+        expect(("5", name) in resources, f"dialog {name} among {sorted(resources)}")
+        style, rect, found_caption, found_font, controls = dialog_template(resources[("5", name)])
+        expect_equal((style, rect, found_caption, found_font), (0xC800C0, (10, 15, 219, 140), caption, font),
+                     f"dialog {name}")
+        expect_equal(controls, [row[:4] + (row[column],) for row in APPEARANCE_CONTROLS], f"controls of {name}")
 
 
 def pe_resources(image):

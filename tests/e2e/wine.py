@@ -216,6 +216,42 @@ def list_windows(prefix, winlist, env):
     return [Window(line) for line in text.splitlines() if line.count("\t") >= 6]
 
 
+class Control:
+    def __init__(self, line):
+        parts = line.rstrip("\r\n").split("\t")
+        self.window, control_id, self.cls, rect = parts[:4]
+        self.id = int(control_id)
+        self.rect = tuple(int(v) for v in rect.split())
+        self.text = parts[4] if len(parts) > 4 else ""
+
+    def centre(self):
+        left, top, right, bottom = self.rect
+        return (left + right) // 2, (top + bottom) // 2
+
+
+def list_controls(prefix, winlist, env):
+    """The controls of the visible top-level windows, screen coordinates."""
+    result = subprocess.run([wine_for(prefix), str(winlist), "controls"], env=env, timeout=60, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL)
+    text = result.stdout.decode("utf-8", errors="replace")
+    return [Control(line) for line in text.splitlines() if line.count("\t") >= 4]
+
+
+def click_at(env, x, y):
+    """A left click at screen coordinates, which are the X root's under Wine's virtual desktop."""
+    subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], env=env, timeout=20)
+    time.sleep(0.5)
+
+
+def window_picture(env, rect, path):
+    """A picture of the screen's rectangle (left, top, right, bottom)."""
+    Path(path).parent.mkdir(parents=True, exist_ok=True)
+    subprocess.run(["import", "-window", "root", str(path)], env=env, timeout=30, check=True)
+    left, top, right, bottom = rect
+    subprocess.run(["convert", str(path), "-crop", f"{right - left}x{bottom - top}+{left}+{top}", "+repage",
+                    str(path)], timeout=30, check=True)
+
+
 class Run:
     """What a program did: its exit code and the message boxes it showed."""
 

@@ -174,7 +174,10 @@ def skin(folder, name, tint, mozpack):
     parts = folder / ("skin-" + str(zlib.crc32(name.encode("utf-8"))))
     parts.mkdir(exist_ok=True)
     files = [parts / "mobmp8.moh"]
-    files[0].write_bytes(binary(name + "mobmp8", 4096))
+    # Small values, as a skin's table holds: shorter compressed than as it is,
+    # which the installer's check of an older-layout archive relies on.
+    r = rng(name + "mobmp8")
+    files[0].write_bytes(bytes(r.randint(0, 15) for _ in range(4096)))
     for i in range(1, 8):
         path = parts / f"mobmpsx{i}.bmp"
         path.write_bytes(small_bmp(name + str(i), 40 + 8 * i, 24, tint))

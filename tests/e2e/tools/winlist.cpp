@@ -4,6 +4,8 @@
 // client-x and client-y are the screen position of the client area's origin.
 // The texts of a window's static and edit controls follow, read with
 // WM_GETTEXT (GetWindowText gives another process's control only its first text).
+// "winlist controls" lists the controls of the visible top-level windows instead:
+//   window  control-id  class  left top right bottom  text
 #include <windows.h>
 
 #include <cstdio>
@@ -37,7 +39,7 @@ BOOL CALLBACK AddStatic(HWND child, LPARAM texts) {
     return TRUE;
 }
 
-BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
+BOOL CALLBACK PrintTopLevel(HWND window, LPARAM) {
     wchar_t className[256] = {};
     GetClassNameW(window, className, 256);
     DWORD process = 0;
@@ -54,9 +56,25 @@ BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
     return TRUE;
 }
 
+BOOL CALLBACK PrintControl(HWND control, LPARAM parent) {
+    wchar_t className[64] = {};
+    GetClassNameW(control, className, 64);
+    RECT r = {};
+    GetWindowRect(control, &r);
+    std::printf("%p\t%d\t%s\t%ld %ld %ld %ld\t%s\n", reinterpret_cast<void*>(parent), GetDlgCtrlID(control),
+                Utf8(className).c_str(), r.left, r.top, r.right, r.bottom, TextOf(control).c_str());
+    return TRUE;
+}
+
+BOOL CALLBACK PrintControls(HWND window, LPARAM) {
+    if (IsWindowVisible(window)) EnumChildWindows(window, PrintControl, reinterpret_cast<LPARAM>(window));
+    return TRUE;
+}
+
 }  // namespace
 
-int main() {
-    EnumWindows(PrintWindow, 0);
+int main(int argc, char** argv) {
+    bool controls = argc == 2 && std::string(argv[1]) == "controls";
+    EnumWindows(controls ? PrintControls : PrintTopLevel, 0);
     return 0;
 }
