@@ -510,6 +510,7 @@ def run_install_probe(ctx, prefix, display, code_page, answer_question, clicks=(
                         wine.window_picture(env, w.rect, Path(shots) / f"appearance-{code_page}.png")
                     wine.click_at(env, *controls[105].centre())
                     continue
+                w = wine.settled(prefix, winlist, env, w)
                 run.boxes.append((w.title, "\n".join(w.texts)))
                 key = "Return" if answer_question or "\n".join(w.texts) != QUESTION else "n"
                 subprocess.run(["xdotool", "key", key], env=env, timeout=20)

@@ -388,9 +388,23 @@ def answer_boxes(prefix, winlist, env, run, seen):
     for w in list_windows(prefix, winlist, env):
         if w.cls == "#32770" and w.visible and w.handle not in seen:
             seen.add(w.handle)
+            w = settled(prefix, winlist, env, w)
             run.boxes.append((w.title, "\n".join(w.texts)))
             time.sleep(0.2)
             subprocess.run(["xdotool", "key", "Return"], env=env, timeout=20)
+
+
+def settled(prefix, winlist, env, box, timeout=3.0):
+    """The box once its texts are there: a box just made visible may not have
+    its text control yet."""
+    deadline = time.time() + timeout
+    while not box.texts and time.time() < deadline:
+        time.sleep(0.3)
+        again = [w for w in list_windows(prefix, winlist, env) if w.handle == box.handle]
+        if not again:
+            break
+        box = again[0]
+    return box
 
 
 # ---------------------------------------------------------------- registry and files of a prefix
