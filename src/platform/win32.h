@@ -93,6 +93,7 @@ inline WCHAR* Wide(char16_t* text) { return text; }
 #define ERROR_DIRECTORY 267L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_NO_MORE_FILES 18L
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 
@@ -194,6 +195,26 @@ BOOL DeleteFileA(LPCSTR path);
 BOOL MoveFileA(LPCSTR existing, LPCSTR newName);
 BOOL CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
 DWORD GetFileAttributesA(LPCSTR path);
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME;
+typedef struct _WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found);
+BOOL FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA found);
+BOOL FindClose(HANDLE search);
+BOOL SetCurrentDirectoryA(LPCSTR path);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
@@ -431,6 +452,11 @@ BOOL SetWindowTextA(HWND window, LPCSTR text);
 BOOL SetWindowTextW(HWND window, LPCWSTR text);
 int GetWindowTextA(HWND window, LPSTR text, int size);
 BOOL GetWindowRect(HWND window, LPRECT rect);
+int GetWindowTextW(HWND window, LPWSTR text, int size);
+int GetClassNameA(HWND window, LPSTR name, int size);
+HWND GetParent(HWND window);
+typedef BOOL(CALLBACK* WNDENUMPROC)(HWND, LPARAM);
+BOOL EnumWindows(WNDENUMPROC callback, LPARAM parameter);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 
 // Dialogs

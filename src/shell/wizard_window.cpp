@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "deploy/article_settings.h"
 #include "registration/system_records.h"
+#include "shell/install_steps.h"
 #include "shell/page_painting.h"
 
 #include <cstring>
@@ -111,10 +112,10 @@ void OnConfirm() {
     switch (context.wizardPage) {
     case PageWelcome: ConfirmEarlyPage(true); break;
     case PageAddresses: ConfirmEarlyPage(false); break;
-    case PagePath: EndWizard(); break;  // the installation itself is not part of this build yet
+    case PagePath: RunInstallSteps(); return;  // it repaints as it decides
     case PageWorking: break;
     case PageFinish: context.wizardPage = PageFinishArmed; break;
-    case PageFinishArmed: EndWizard(); return;
+    case PageFinishArmed: RunFinishSequence(); return;
     default: break;
     }
     Repaint();
@@ -124,7 +125,10 @@ void OnConfirm() {
 LRESULT OnClick(LPARAM position) {
     int x = LOWORD(position), y = HIWORD(position);
     if (Inside(wizardResources.exitButtonRect, x, y)) {
-        EndWizard();
+        if (context.wizardPage >= PageFinish)
+            RunFinishSequence();
+        else
+            EndWizard();
     } else if (Inside(wizardResources.confirmButtonRect, x, y)) {
         OnConfirm();
     }
@@ -194,4 +198,7 @@ void AdvanceAddressPage() {
     context.wizardPage = PagePath;
 }
 
-void EndWizard() { PostMessageW(context.mainWindow, WM_DESTROY, 0, 0); }
+void EndWizard() {
+    if (DeferWizardEnd()) return;
+    PostMessageW(context.mainWindow, WM_DESTROY, 0, 0);
+}

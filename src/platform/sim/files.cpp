@@ -585,3 +585,88 @@ UINT GetDriveTypeA(LPCSTR root) {
     auto it = Sys().drives.find(static_cast<char>(tolower(static_cast<unsigned char>(r[0]))));
     return it == Sys().drives.end() ? UINT(DRIVE_NO_ROOT_DIR) : it->second;
 }
+
+// ---------------------------------------------------------------- listing and the current directory
+
+namespace {
+
+void FillFound(const SimMachine::Impl::Search& search, const std::string& name, LPWIN32_FIND_DATAA found) {
+    std::memset(found, 0, sizeof *found);
+    SimPath p;
+    p.valid = true;
+    p.host = name == "." || name == ".." ? search.dirHost : search.dirHost + "/" + name;
+    p.canonical = name == "." || name == ".." ? search.dirCanonical : search.dirCanonical + "\\" + Lower(name);
+    found->dwFileAttributes = StoredAttributes(p);
+    struct stat st;
+    if (stat(p.host.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) found->nFileSizeLow = static_cast<DWORD>(st.st_size);
+    std::strncpy(found->cFileName, name.c_str(), MAX_PATH - 1);
+}
+
+}  // namespace
+
+// Only the patterns "*.*" and "*" after a folder are understood: all its entries.
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
+    std::string text = pattern ? pattern : "";
+    size_t cut = text.find_last_of("\\/");
+    std::string wildcard = cut == std::string::npos ? text : text.substr(cut + 1);
+    if (wildcard != "*.*" && wildcard != "*") {
+        Sys().Fail(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    SimPath dir = Sys().Resolve(cut == std::string::npos ? "." : text.substr(0, cut + 1), true);
+    if (!dir.valid || !HostIsDirectory(dir.host)) {
+        Sys().Fail(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    SimMachine::Impl::Search search;
+    search.dirHost = dir.host;
+    search.dirCanonical = dir.canonical.size() == 3 ? dir.canonical.substr(0, 2) : dir.canonical;
+    if (dir.canonical.size() > 3) search.names = {".", ".."};
+    if (DIR* d = opendir(dir.host.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) search.names.push_back(e->d_name);
+        closedir(d);
+    }
+    if (search.names.empty()) {
+        Sys().Fail(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto& sys = Sys();
+    HANDLE handle = reinterpret_cast<HANDLE>(sys.nextObjectHandle);
+    sys.nextObjectHandle += 4;
+    FillFound(search, search.names[0], found);
+    search.next = 1;
+    sys.searches[handle] = std::move(search);
+    return handle;
+}
+
+BOOL FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA found) {
+    auto it = Sys().searches.find(handle);
+    if (it == Sys().searches.end()) {
+        Sys().Fail(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (it->second.next >= it->second.names.size()) {
+        Sys().Fail(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    FillFound(it->second, it->second.names[it->second.next++], found);
+    return TRUE;
+}
+
+BOOL FindClose(HANDLE handle) { return Sys().searches.erase(handle) ? TRUE : FALSE; }
+
+BOOL SetCurrentDirectoryA(LPCSTR path) {
+    SimPath p = ResolveExisting(path);
+    if (!p.valid) return FALSE;
+    if (!HostIsDirectory(p.host)) {
+        Sys().Fail(ERROR_DIRECTORY);
+        return FALSE;
+    }
+    std::string canonical = p.canonical;
+    if (canonical.size() > 3 && canonical.back() == '\\') canonical.pop_back();
+    Sys().currentDirectory = canonical;
+    return TRUE;
+}
+
+std::string SimMachine::CurrentDirectory() const { return impl_->currentDirectory; }

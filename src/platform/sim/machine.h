@@ -121,6 +121,7 @@ public:
     void LockFile(const std::string& path, SimLock lock);
     void MakeFolderUnwritable(const std::string& path);
     std::string HostPath(const std::string& path) const;
+    std::string CurrentDirectory() const;  // lower case, as the simulation keeps it
     // Whether a 32-bit program has turned the file-system redirection off now,
     // and the paths it copied to while it was off.
     bool RedirectionOff() const;
@@ -179,6 +180,7 @@ public:
     // scripted user action, and without one it ends as if the quit message had
     // come (LoopRanDry tells).
     HWND AddWindow(const std::string& className, const std::string& text);
+    void SetOwner(HWND window, HWND owner);
     std::string WindowText(HWND window) const;  // ANSI bytes
     bool WindowExists(HWND window) const;
     bool WindowVisible(HWND window) const;

@@ -79,6 +79,7 @@ struct SimWindow {
     std::string text;       // ANSI bytes in the machine's code page
     WNDPROC proc = nullptr;
     HWND parent = nullptr;
+    HWND owner = nullptr;  // a top-level window's owner
     DWORD style = 0;
     RECT rect = {0, 0, 0, 0};
     bool visible = false;
@@ -108,6 +109,13 @@ struct SimMachine::Impl {
     std::map<int, SimOpenFile> files;
     int nextFile = 0x40;
     std::map<HANDLE, std::string> objectHandles;
+    struct Search {
+        std::vector<std::string> names;  // as stored, "." and ".." first below a root
+        std::string dirCanonical;
+        std::string dirHost;
+        size_t next = 0;
+    };
+    std::map<HANDLE, Search> searches;
     bool redirectionOff = false;
     std::vector<std::string> unredirectedCopies;  // canonical destinations
     DWORD slept = 0;

@@ -68,6 +68,11 @@ HWND SimMachine::AddWindow(const std::string& className, const std::string& text
     return NewWindow(window);
 }
 
+void SimMachine::SetOwner(HWND window, HWND owner) {
+    auto it = impl_->windows.find(window);
+    if (it != impl_->windows.end()) it->second.owner = owner;
+}
+
 std::string SimMachine::WindowText(HWND window) const {
     auto it = impl_->windows.find(window);
     return it == impl_->windows.end() ? std::string() : it->second.text;
@@ -389,5 +394,41 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL) {
         return FALSE;
     }
     w->rect = RECT{x, y, x + width, y + height};
+    return TRUE;
+}
+
+int GetWindowTextW(HWND window, LPWSTR text, int size) {
+    SimWindow* w = WindowOf(window);
+    if (w == nullptr || text == nullptr || size <= 0) return 0;
+    std::string wide = WideBytesFromAnsi(w->text, CodePage());
+    size_t units = std::min(wide.size() / 2, static_cast<size_t>(size - 1));
+    std::memcpy(text, wide.data(), units * 2);
+    text[units] = 0;
+    return static_cast<int>(units);
+}
+
+int GetClassNameA(HWND window, LPSTR name, int size) {
+    SimWindow* w = WindowOf(window);
+    if (w == nullptr || name == nullptr || size <= 0) return 0;
+    size_t length = std::min(w->className.size(), static_cast<size_t>(size - 1));
+    std::memcpy(name, w->className.data(), length);
+    name[length] = '\0';
+    return static_cast<int>(length);
+}
+
+// The parent of a child window, the owner of a top-level one.
+HWND GetParent(HWND window) {
+    SimWindow* w = WindowOf(window);
+    if (w == nullptr) return nullptr;
+    return w->parent != nullptr ? w->parent : w->owner;
+}
+
+// Top-level windows, owned ones included, until the callback says stop.
+BOOL EnumWindows(WNDENUMPROC callback, LPARAM parameter) {
+    std::vector<HWND> topLevel;
+    for (const auto& w : Sys().windows)
+        if (w.second.parent == nullptr) topLevel.push_back(w.first);
+    for (HWND window : topLevel)
+        if (WindowOf(window) != nullptr && !callback(window, parameter)) return FALSE;
     return TRUE;
 }

@@ -1,0 +1,125 @@
+#include "shell/install_steps.h"
+
+#include "archive/user_data.h"
+#include "base/install_context.h"
+#include "base/shared_ops.h"
+#include "base/text.h"
+#include "deploy/appearance.h"
+#include "deploy/in_use.h"
+#include "deploy/install_report.h"
+#include "deploy/install_sequence.h"
+#include "registration/preload_list.h"
+#include "shell/wizard_window.h"
+
+#include <cstring>
+
+namespace {
+
+const UINT_PTR kFinishTimer = 2;
+const UINT kFinishDelay = 1600;
+const size_t kTypedRoom = 197;  // characters of a typed path that fit the record with its backslash
+
+struct StepsState {
+    int running;
+    int endDeferred;
+};
+StepsState steps;
+
+void ShowMessage(const char16_t* text) { MessageBoxW(nullptr, Wide(text), Wide(u"智能墨川"), MB_OK); }
+
+// A typed path longer than the field would be cut into another directory than
+// the one the user typed: it is refused like any other unusable path.
+int TakeTypedPath() {
+    char typed[kPathFieldSize + 2] = {};
+    GetWindowTextA(context.pathBox, typed, sizeof typed);
+    if (std::strlen(typed) > kTypedRoom || ValidateInstallPath(typed)) return 0;
+    CopyText(context.installDir, sizeof context.installDir, typed);
+    return 1;
+}
+
+void RefusePath() {
+    ShowMessage(u"智能墨川不能安装在你设定的路径下，请重新设定路径！");
+    CopyText(context.installDir, sizeof context.installDir, kDefaultInstallDir);
+    SetWindowTextA(context.pathBox, context.installDir);
+    context.wizardPage = PagePath;
+}
+
+// The checks before anything is installed; 0 when the installation must not start.
+int CheckBeforeInstalling() {
+    if (!VerifyOldImeNotDefault()) {
+        EndWizard();
+        return 0;
+    }
+    FindImeUsers();
+    if (context.inUseCount > 0) {
+        MessageBoxW(nullptr, reinterpret_cast<const WCHAR*>(context.scratch + kUsersMessageOffset), Wide(u"智能墨川"),
+                    MB_OK);
+        context.wizardPage = PagePath;
+        return 0;
+    }
+    if (!TakeTypedPath()) {
+        RefusePath();
+        return 0;
+    }
+    return 1;
+}
+
+// Each step reports its own failures; the next runs whatever they were.
+void Install() {
+    RunInstallSequence();
+    SelectAppearance();
+    WriteImeSettings();
+    if (context.backupState == BackupKeep) RestoreUserData();
+}
+
+void Finish() {
+    if (IsWow64Windows()) {
+        InvalidateRect(context.mainWindow, nullptr, FALSE);
+        SetTimer(context.mainWindow, kFinishTimer, kFinishDelay, nullptr);
+    } else {
+        RunFinishSequence();
+    }
+}
+
+bool IsNameCharacter(unsigned char c) { return c >= 32 && !std::strchr("<>:\"/|?*", c); }
+
+}  // namespace
+
+void RunInstallSteps() {
+    context.wizardPage = PageWorking;
+    steps = StepsState{1, 0};
+    if (CheckBeforeInstalling()) {
+        Install();
+        Finish();
+    }
+    int endDeferred = steps.endDeferred;
+    steps = StepsState{0, 0};
+    if (endDeferred) EndWizard();
+}
+
+void RunFinishSequence() {
+    if (!ShowInstallReport())
+        ShowMessage(context.rebootNeeded ? u"安装完毕，请立即重新启动计算机！" : u"安装完毕，如不能使用，请重新启动计算机！");
+    EndWizard();
+}
+
+int ValidateInstallPath(const char* path) {
+    size_t length = std::strlen(path);
+    if (length < 3 || path[1] != ':' || path[2] != '\\') return 1;
+    char drive = static_cast<char>(path[0] | 0x20);
+    if (drive < 'a' || drive > 'z') return 1;
+    if (length < 5) return 1;
+    int backslashes = 0;
+    for (size_t i = 0; i < length; ++i) backslashes += path[i] == '\\';
+    if (backslashes > 2 || (backslashes == 2 && path[length - 1] != '\\')) return 1;
+    // The folder's name must be one Windows can create.
+    for (size_t i = 3; i < length; ++i)
+        if (path[i] != '\\' && !IsNameCharacter(static_cast<unsigned char>(path[i]))) return 1;
+    return 0;
+}
+
+int DeferWizardEnd() {
+    if (!steps.running) return 0;
+    steps.endDeferred = 1;
+    return 1;
+}
