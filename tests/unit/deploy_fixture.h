@@ -29,8 +29,25 @@ inline std::vector<FixtureEntry> DeployEntries() {
     entries.push_back({"setupw64.exe", Module("setupw64.exe", "6.7"), ""});
     for (const char* name : {"moradel.exe", "moqdel64.exe", "moraqovi.exe", "moraqov6.exe"})
         entries.push_back({name, std::string(name) + " program", ""});
-    entries.push_back({"moracyzk.bak", "\xB0\xA1\xB0\xA2; \xB0\xA3\xB0\xA4; ", ""});
-    entries.push_back({"morapyck.bak", "\xB1\xA1\xB1\xA2; ", ""});
+    // Word lists of 24 bytes: long enough for the installation report's probe.
+    entries.push_back({"moracyzk.bak", "\xB0\xA1\xB0\xA2; \xB0\xA3\xB0\xA4; \xB0\xA5\xB0\xA6; \xB0\xA7\xB0\xA8; ", ""});
+    entries.push_back({"morapyck.bak", "\xB1\xA1\xB1\xA2; \xB1\xA3\xB1\xA4; \xB1\xA5\xB1\xA6; \xB1\xA7\xB1\xA8; ", ""});
+    return entries;
+}
+
+// A payload that installs completely enough for the installation report: the
+// files above, a skin of each name, the settings record and small text files,
+// 80 in all.
+inline std::vector<FixtureEntry> FullPayloadEntries() {
+    std::vector<FixtureEntry> entries = DeployEntries();
+    int skin = 0;
+    for (const char* name : {"冷色瓷面.moz", "粉色瓷面.moz", "小天使.moz"}) {
+        std::string tag = std::to_string(++skin);
+        std::string archive = MakeArchive({{"skin" + tag + ".bmp", std::string(300, 'a') + tag, ""}}, '1');
+        entries.push_back({AnsiFromUtf8(name, 936), archive, ""});
+    }
+    entries.push_back({"moszsj43.moh", std::string(200, '\0'), ""});
+    for (int i = 0; entries.size() < 80; ++i) entries.push_back({"t" + std::to_string(i) + ".txt", "text " + std::to_string(i), ""});
     return entries;
 }
 

@@ -195,7 +195,14 @@ struct SimAccess {
     static SIZE_T Limit() { return SimMachine::Current().globalLimit_; }
     static auto& Resources() { return SimMachine::Current().resources_; }
     static bool Md5() { return SimMachine::Current().md5Available_; }
-    static void Record(const SimMessageBox& box) { SimMachine::Current().messageBoxes_.push_back(box); }
+    static void Record(const SimMessageBox& box) {
+        SimMachine& machine = SimMachine::Current();
+        machine.messageBoxes_.push_back(box);
+        if (machine.whileBoxOpen_) {
+            machine.whileBoxOpen_(box);
+            machine.PumpMessages();  // the box's modal loop
+        }
+    }
     static int NextAnswer(UINT type) {
         auto& answers = SimMachine::Current().answers_;
         if (!answers.empty()) {

@@ -144,6 +144,9 @@ public:
     // answer left gets IDOK, a question gets IDNO.
     void AnswerMessageBoxes(std::initializer_list<int> answers);
     const std::vector<SimMessageBox>& MessageBoxes() const { return messageBoxes_; }
+    // What the user does while a box is open (its modal loop dispatches to the
+    // program's windows): called with each box before it is answered.
+    void WhileMessageBoxOpen(std::function<void(const SimMessageBox&)> action) { whileBoxOpen_ = std::move(action); }
 
     const std::vector<SimProcessStart>& StartedProcesses() const { return started_; }
 
@@ -228,6 +231,7 @@ private:
     std::unique_ptr<Impl> impl_;
     std::vector<SimMessageBox> messageBoxes_;
     std::deque<int> answers_;
+    std::function<void(const SimMessageBox&)> whileBoxOpen_;
     std::vector<SimProcessStart> started_;
     HKL imeInstallResult_;
     std::vector<SimImeInstall> imeInstalls_;
