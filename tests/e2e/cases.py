@@ -328,7 +328,7 @@ def unverified(ctx, prefix, code_page):
     return set(filter(None, lines[0].split("....")) if len(lines) > 1 else [])
 
 
-def expect_installed_files(ctx, prefix, code_page, is64):
+def expect_installed_files(ctx, prefix, code_page, is64, also_changed=()):
     installed = lambda name: wine.read_file(prefix, INSTALL_DIR + name)
     for name in REGISTRATION_MODULES:
         expect_equal(installed(name), None, f"{name} in the install directory")
@@ -342,7 +342,7 @@ def expect_installed_files(ctx, prefix, code_page, is64):
     expect(LAYOUT_TEXT.encode("utf-16-le") in companion, "the companion's version text patched to 7.4")
     expect_equal(installed("moraqovi.exe"), payload_file(ctx, "moraqov6.exe" if is64 else "moraqovi.exe"),
                  "moraqovi.exe")
-    changed = set(REGISTRATION_MODULES + ["setupw64.exe", "moracyzk.bak"])
+    changed = set(REGISTRATION_MODULES + ["setupw64.exe", "moracyzk.bak"]) | set(also_changed)
     if is64:
         changed |= {"moraqovi.exe", "moraqov6.exe"}
     expect_equal(unverified(ctx, prefix, code_page), changed, "installed files that differ from the payload")
@@ -600,6 +600,204 @@ def appearance_dialog_code_page_950(ctx):
         expect_equal(dialog, APPEARANCE_TITLE[950], "the appearance dialog PYKEYB")
         settings = wine.read_file(prefix, INSTALL_DIR + "moszsj43.moh")
         expect_equal((len(settings), settings[0], settings[15], settings[21]), (200, 0, 1, 0), "moszsj43.moh")
+
+
+FAREWELL = "安装完毕，如不能使用，请重新启动计算机！"
+REFUSED = "智能墨川不能安装在你设定的路径下，请重新设定路径！"
+PATH_BOX = (200, 205)  # a client point inside the install-path box
+
+
+def to_path_page(desk):
+    desk.click(*CONFIRM)
+    desk.click(*CONFIRM)
+
+
+def type_path(desk, path):
+    """Replaces the text of the install-path box."""
+    desk.click(*PATH_BOX)
+    desk.key("End")
+    desk.key(*["BackSpace"] * 40)
+    desk.type(path)
+
+
+def appearance(clicks=(), shot=None):
+    """A step: waits for the appearance dialog, clicks its controls, OK."""
+    def step(desk):
+        desk.wait_until(lambda: desk.dialog(APPEARANCE_TITLE[936]) is not None, "the appearance dialog", 180)
+        dialog = desk.dialog(APPEARANCE_TITLE[936])
+        for control in clicks:
+            desk.click_control(dialog, control)
+        if shot:
+            wine.window_picture(desk.env, dialog.rect, shot)
+        desk.click_control(dialog, 105)
+    return step
+
+
+def on_finish_page(desk):
+    """The finish page has emptied the install-path box for the typing test."""
+    return INSTALL_DIR not in desk.wizard().texts
+
+
+def run_wizard_install(ctx, prefix, steps, shots):
+    with wine.xvfb() as display:
+        run = wine.run_wizard(prefix, ctx.build / "morasetup.exe", "", ctx.winlist(prefix), display, steps,
+                              shots=shots, dialogs=APPEARANCE_TITLE.values())
+        wine.wait_for_program(prefix, "setupw64.exe", ctx.winlist(prefix), display, run)
+    wine.stop_server(prefix)
+    expect_equal(run.exit_code, 0, "exit code")
+    return run
+
+
+def expect_complete_installation(ctx, prefix, is64, skin):
+    expect_installed_files(ctx, prefix, 936, is64, {"moszsj43.moh"})
+    expect_system_files(ctx, prefix, is64)
+    expect_records(prefix, is64)
+    listing = subprocess.run([str(ctx.build.parent / "native" / "mozpack"), "list",
+                              os.path.join(os.fsencode(ctx.build / "payload" / "files"), skin.encode("gbk"))],
+                             stdout=subprocess.PIPE).stdout.decode("latin-1")
+    missing = [line.split()[0] for line in listing.splitlines()
+               if wine.read_file(prefix, INSTALL_DIR + line.split()[0]) is None]
+    expect_equal(missing, [], f"files of the skin {skin} in the install directory")
+
+
+@case
+def wizard_install_on_windows7_64(ctx):
+    """64-bit Windows 7, a fresh machine, clicked through as a person would: the
+    pages, a skin chosen, the working page, the finish page after 1.6 s with an
+    empty name box, two confirms, the farewell; the installation is complete."""
+    shots = ctx.build / "e2e-artifacts" / "install-7-64"
+    seen = {}
+
+    def welcome(desk):
+        desk.window_shot(shots / "1-welcome.png")
+        desk.click(*CONFIRM)
+
+    def addresses(desk):
+        desk.window_shot(shots / "2-addresses.png")
+        desk.click(*CONFIRM)
+
+    def path(desk):
+        desk.window_shot(shots / "3-install-path.png")
+        desk.click(*CONFIRM)
+
+    def finish(desk):
+        desk.window_shot(shots / "5-working.png")
+        desk.wait_until(lambda: on_finish_page(desk), "the finish page", 60)
+        desk.window_shot(shots / "6-finish.png")
+        seen["texts"] = desk.wizard().texts
+        desk.click(*CONFIRM)
+        desk.click(*CONFIRM)
+
+    with wine.fresh_prefix(ctx.templates, "win7-64", "wizard-7-64") as prefix:
+        run = run_wizard_install(ctx, prefix, [welcome, addresses, path,
+                                               appearance([111], shots / "4-appearance.png"), finish], shots)
+        expect_equal(run.boxes, [("智能墨川", FAREWELL)], "message boxes")
+        expect(all(text == "" for text in seen["texts"]), f"an empty name box on the finish page: {seen['texts']}")
+        expect_complete_installation(ctx, prefix, True, "粉色瓷面.moz")
+
+
+@case
+def wizard_install_on_windowsxp_32(ctx):
+    """32-bit Windows XP: no finish page; the farewell right after the install steps."""
+    shots = ctx.build / "e2e-artifacts" / "install-xp-32"
+    with wine.fresh_prefix(ctx.templates, "winxp-32", "wizard-xp") as prefix:
+        run = run_wizard_install(ctx, prefix, [to_path_page, lambda desk: desk.click(*CONFIRM), appearance()], shots)
+        expect_equal(run.boxes, [("智能墨川", FAREWELL)], "message boxes")
+        expect_complete_installation(ctx, prefix, False, "冷色瓷面.moz")
+
+
+@case
+def wizard_refused_path(ctx):
+    """A refused path (d:\\a\\b): the message, c:\\morahu2\\ back in the box, still
+    on the install-path page; then c:\\mora ime, with a space, installs there."""
+    shots = ctx.build / "e2e-artifacts" / "refused-path"
+    seen = {}
+
+    def refused(desk):
+        type_path(desk, "d:\\a\\b")
+        desk.click(*CONFIRM)
+
+    def back_on_path_page(desk):
+        seen["texts"] = desk.wizard().texts
+        desk.window_shot(shots / "path-again.png")
+        type_path(desk, "c:\\mora ime")
+        desk.click(*CONFIRM)
+
+    with wine.fresh_prefix(ctx.templates, "winxp-32", "refused-path") as prefix:
+        run = run_wizard_install(ctx, prefix, [to_path_page, refused, back_on_path_page, appearance()], shots)
+        expect_equal(run.boxes, [("智能墨川", REFUSED), ("智能墨川", FAREWELL)], "message boxes")
+        expect(INSTALL_DIR in seen["texts"], f"c:\\morahu2\\ back in the box: {seen['texts']}")
+        expect(wine.read_file(prefix, "c:\\mora ime\\morahu32.ime") is not None, "installed into c:\\mora ime\\")
+        expect_equal(wine.registry_value(prefix, "HKLM", CURRENT_VERSION + "\\Run", "momcsjgl"),
+                     '"c:\\mora ime\\moraqovi.exe" mo', "the autorun value, quoted")
+        expect_equal(wine.registry_value(prefix, "HKLM", "Software\\morawb", "path"), "c:\\mora ime\\",
+                     "the install-path record")
+
+
+@case
+def wizard_programs_using_the_input_method(ctx):
+    """A program whose window owns a window of the class UIQOVI: the list of
+    programs names it and nothing is installed; after it ends, the next
+    confirm installs."""
+    shots = ctx.build / "e2e-artifacts" / "in-use"
+    title = "墨川测试编辑器"
+    with wine.fresh_prefix(ctx.templates, "winxp-32", "in-use") as prefix:
+        ready, stop = wine.host_path(prefix, "c:\\ready"), wine.host_path(prefix, "c:\\stop")
+        seen = {}
+        with wine.xvfb() as display:
+            user = subprocess.Popen([wine.wine_for(prefix), str(ctx.build / "ime_user.exe"), title, "c:\\ready",
+                                     "c:\\stop"], env=wine.base_env(prefix, 936, display), stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+            try:
+                deadline = time.time() + 60
+                while not ready.exists() and user.poll() is None and time.time() < deadline:
+                    time.sleep(0.2)
+                expect(ready.exists(), "the program using the input method did not start")
+
+                def first_confirm(desk):
+                    desk.click(*CONFIRM)
+
+                def after_closing(desk):
+                    seen["installed"] = wine.read_file(prefix, INSTALL_DIR + "morahu32.ime") is not None
+                    stop.touch()
+                    user.wait(timeout=60)
+                    desk.click(*CONFIRM)
+
+                run = wine.run_wizard(prefix, ctx.build / "morasetup.exe", "", ctx.winlist(prefix), display,
+                                      [to_path_page, first_confirm, after_closing, appearance()], shots=shots,
+                                      dialogs=APPEARANCE_TITLE.values())
+            finally:
+                stop.touch()
+                if user.poll() is None:
+                    user.kill()
+        wine.stop_server(prefix)
+        expect_equal(run.exit_code, 0, "exit code")
+        expect_equal(len(run.boxes), 2, f"two message boxes: {run.boxes}")
+        expect(f"　　1：{title}" in run.boxes[0][1] and "请关闭使上述软件后再继续安装" in run.boxes[0][1],
+               f"the list of programs: {run.boxes[0]}")
+        expect_equal(seen["installed"], False, "nothing installed while the program runs")
+        expect_equal(run.boxes[1], ("智能墨川", FAREWELL), "the farewell after the second confirm")
+
+
+@case
+def wizard_report_of_removed_files(ctx):
+    """64-bit Windows 7: the Pinyin word lists removed while the finish page is
+    shown; the report names the first failing check, with its codes."""
+    shots = ctx.build / "e2e-artifacts" / "report"
+
+    def remove_and_finish(desk):
+        desk.wait_until(lambda: on_finish_page(desk), "the finish page", 60)
+        for name in ("morapyck.bak", "morapyck.mou"):
+            wine.host_path(desk.prefix, INSTALL_DIR + name).unlink()
+        desk.click(*EXIT)
+
+    with wine.fresh_prefix(ctx.templates, "win7-64", "report") as prefix:
+        run = run_wizard_install(ctx, prefix, [to_path_page, lambda desk: desk.click(*CONFIRM), appearance(),
+                                               remove_and_finish], shots)
+        expect_equal(len(run.boxes), 1, f"one message box: {run.boxes}")
+        caption, text = run.boxes[0]
+        expect_equal(caption, "智能墨川", "caption of the report")
+        expect("错误为：无拼音词库文件！" in text and "FR1--1400;FR2--2;" in text, f"the report: {text}")
 
 
 def run_contract_tests(ctx, kind, width):

@@ -298,6 +298,27 @@ class Desk:
                        timeout=20)
         time.sleep(1.0)
 
+    def key(self, *keys):
+        subprocess.run(["xdotool", "key"] + list(keys), env=self.env, timeout=20)
+        time.sleep(0.3)
+
+    def wait_until(self, condition, what, timeout=60):
+        """Waits for condition() to hold, answering no box meanwhile."""
+        deadline = time.time() + timeout
+        while not condition():
+            if time.time() > deadline:
+                raise WineError(f"waited {timeout} s for {what}; boxes so far: {self.run.boxes}")
+            time.sleep(0.3)
+
+    def dialog(self, title):
+        """The visible dialog of that title, or None."""
+        return next((w for w in list_windows(self.prefix, self.winlist, self.env)
+                     if w.cls == "#32770" and w.visible and w.title == title), None)
+
+    def click_control(self, window, control_id):
+        controls = {c.id: c for c in list_controls(self.prefix, self.winlist, self.env) if c.window == window.handle}
+        click_at(self.env, *controls[control_id].centre())
+
     def type(self, text):
         subprocess.run(["xdotool", "type", "--delay", "40", text], env=self.env, timeout=60)
         time.sleep(0.5)
@@ -323,11 +344,12 @@ class Desk:
         return tuple(int(v) for v in values[:3])
 
 
-def run_wizard(prefix, exe, args, winlist, display, steps, code_page=936, timeout=300):
+def run_wizard(prefix, exe, args, winlist, display, steps, code_page=936, timeout=300, shots=None, dialogs=()):
     """Runs exe, waits for its wizard, then performs the steps (each a callable
     taking a Desk) in order; with steps None it waits for no wizard. Message
-    boxes are recorded and answered with Return throughout. Returns a Run once
-    the program has ended."""
+    boxes are recorded, pictured into shots when given, and answered with
+    Return throughout, except dialogs titled as in `dialogs`, which the steps
+    handle. Returns a Run once the program has ended."""
     env = base_env(prefix, code_page, display)
     run = Run()
     proc = subprocess.Popen([wine_for(prefix), str(exe)] + ([args] if args else []), env=env,
@@ -340,11 +362,11 @@ def run_wizard(prefix, exe, args, winlist, display, steps, code_page=936, timeou
             desk.wizard()
             for step in steps:
                 step(desk)
-                answer_boxes(prefix, winlist, env, run, seen)
+                answer_boxes(prefix, winlist, env, run, seen, shots, dialogs)
         while proc.poll() is None:
             if time.time() > deadline:
                 raise WineError(f"{exe} {args} did not end within {timeout} s; boxes so far: {run.boxes}")
-            answer_boxes(prefix, winlist, env, run, seen)
+            answer_boxes(prefix, winlist, env, run, seen, shots, dialogs)
             time.sleep(0.2)
         run.exit_code = proc.returncode
     finally:
@@ -384,12 +406,17 @@ def wait_for_program(prefix, program, winlist, display, run, code_page=936, time
         time.sleep(0.3)
 
 
-def answer_boxes(prefix, winlist, env, run, seen):
+def answer_boxes(prefix, winlist, env, run, seen, shots=None, dialogs=()):
+    """Records each new message box into run.boxes (with a picture of it in
+    shots, when given) and answers it with Return; dialogs with a title of
+    `dialogs` are left to the steps."""
     for w in list_windows(prefix, winlist, env):
-        if w.cls == "#32770" and w.visible and w.handle not in seen:
+        if w.cls == "#32770" and w.visible and w.handle not in seen and w.title not in dialogs:
             seen.add(w.handle)
             w = settled(prefix, winlist, env, w)
             run.boxes.append((w.title, "\n".join(w.texts)))
+            if shots is not None:
+                window_picture(env, w.rect, Path(shots) / f"box-{len(run.boxes)}.png")
             time.sleep(0.2)
             subprocess.run(["xdotool", "key", "Return"], env=env, timeout=20)
 
