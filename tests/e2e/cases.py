@@ -483,46 +483,6 @@ def user_files():
     return files
 
 
-def run_install_probe(ctx, prefix, display, code_page, answer_question, clicks=(), shots=None):
-    """install_probe.exe: answers the question about old data with Yes or No,
-    clicks the appearance dialog's controls by id (then OK), and OKs the other
-    boxes; returns (Run, the dialog's title or None)."""
-    env = wine.base_env(prefix, code_page, display)
-    winlist = ctx.winlist(prefix)
-    run, seen, dialog = wine.Run(), set(), None
-    proc = subprocess.Popen([wine.wine_for(prefix), str(ctx.build / "install_probe.exe")], env=env,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.time() + 300
-    try:
-        while proc.poll() is None:
-            expect(time.time() < deadline, f"install_probe did not end; boxes so far: {run.boxes}")
-            for w in wine.list_windows(prefix, winlist, env):
-                if w.cls != "#32770" or not w.visible or w.handle in seen:
-                    continue
-                seen.add(w.handle)
-                time.sleep(0.3)
-                if w.title in APPEARANCE_TITLE.values():
-                    dialog = w.title
-                    controls = {c.id: c for c in wine.list_controls(prefix, winlist, env) if c.window == w.handle}
-                    for control in clicks:
-                        wine.click_at(env, *controls[control].centre())
-                    if shots:
-                        wine.window_picture(env, w.rect, Path(shots) / f"appearance-{code_page}.png")
-                    wine.click_at(env, *controls[105].centre())
-                    continue
-                w = wine.settled(prefix, winlist, env, w)
-                run.boxes.append((w.title, "\n".join(w.texts)))
-                key = "Return" if answer_question or "\n".join(w.texts) != QUESTION else "n"
-                subprocess.run(["xdotool", "key", key], env=env, timeout=20)
-            time.sleep(0.2)
-        run.exit_code = proc.returncode
-    finally:
-        if proc.poll() is None:
-            proc.kill()
-    wine.wait_for_program(prefix, "setupw64.exe", winlist, display, run, code_page)
-    return run, dialog
-
-
 def backup_entries(ctx, prefix):
     archive = wine.read_file(prefix, INSTALL_DIR + "moraback.moz")
     expect(archive is not None, "moraback.moz in the install directory")
@@ -534,6 +494,28 @@ def backup_entries(ctx, prefix):
     return [line.split()[0] for line in listing.splitlines()]
 
 
+def install_answering(key):
+    """A step: the confirm that installs, and the answer to the question about
+    old data that follows it (Return: Yes, n: No)."""
+    def step(desk):
+        desk.click(*CONFIRM)
+
+        def question():
+            return next((w for w in wine.list_windows(desk.prefix, desk.winlist, desk.env)
+                         if w.cls == "#32770" and w.visible and QUESTION in w.texts), None)
+        desk.wait_until(lambda: question() is not None, "the question about old data", 180)
+        box = question()
+        desk.run.boxes.append((box.title, "\n".join(box.texts)))
+        desk.key(key)
+    return step
+
+
+def finish_on_finish_page(desk):
+    desk.wait_until(lambda: on_finish_page(desk), "the finish page", 120, answering=True)
+    desk.click(*CONFIRM)
+    desk.click(*CONFIRM)
+
+
 @case
 def user_data_backup_and_restore(ctx):
     """64-bit Windows 7 with an earlier installation whose files the user
@@ -541,6 +523,7 @@ def user_data_backup_and_restore(ctx):
     brings them back byte for byte; answering No keeps the payload's copies and
     shows the appearance dialog, whose choice reaches moszsj43.moh."""
     installed = lambda name: wine.read_file(prefix, INSTALL_DIR + name)
+    shots = ctx.build / "e2e-artifacts" / "user-data"
     with wine.fresh_prefix(ctx.templates, "win7-64", "user-data") as prefix:
         with wine.xvfb() as display:
             silent_install(ctx, prefix, display)
@@ -549,31 +532,24 @@ def user_data_backup_and_restore(ctx):
         for name, data in mine.items():
             wine.host_path(prefix, INSTALL_DIR + name).write_bytes(data)
 
-        with wine.xvfb() as display:
-            run = wine.run_wizard(prefix, ctx.build / "morasetup.exe", "", ctx.winlist(prefix), display,
-                                  [lambda desk: desk.click(*EXIT)])
-        wine.stop_server(prefix)
-        expect_equal(run.boxes, [], "message boxes of the wizard")
+        run = run_wizard_install(ctx, prefix, [lambda desk: desk.click(*EXIT)], shots)
+        expect_equal(run.boxes, [], "message boxes of the wizard opened and closed")
         expected = REQUIRED_BACKUP + ["userck.txt"] + OPTIONAL_IN_PAYLOAD
         expect_equal(backup_entries(ctx, prefix), expected, "entries of moraback.moz")
 
-        with wine.xvfb() as display:
-            run, dialog = run_install_probe(ctx, prefix, display, 936, answer_question=True)
-        wine.stop_server(prefix)
-        expect_equal(run.boxes, [("智能墨川安装", QUESTION), ("智能墨川", f"成功恢复了{len(expected)}个原有数据文件！")],
-                     "message boxes, keeping the old data")
-        expect_equal(dialog, None, "no appearance dialog when the old data is kept")
+        run = run_wizard_install(ctx, prefix, [to_path_page, install_answering("Return"), finish_on_finish_page],
+                                 shots)
+        expect_equal(run.boxes, [("智能墨川安装", QUESTION), ("智能墨川", f"成功恢复了{len(expected)}个原有数据文件！"),
+                                 ("智能墨川", FAREWELL)], "message boxes, keeping the old data")
         expect_equal(installed("moracyzk.bak"), mine["moracyzk.moh"], "the user's word list, byte for byte")
         expect_equal(installed("moszsj43.moh"), mine["moszsj43.moh"], "the user's settings record")
         expect_equal(installed("userck.txt"), mine["userck.txt"], "the user's optional file")
 
-        shots = ctx.build / "e2e-artifacts" / "appearance"
-        with wine.xvfb() as display:
-            run, dialog = run_install_probe(ctx, prefix, display, 936, answer_question=False, clicks=(107, 112),
-                                            shots=shots)
-        wine.stop_server(prefix)
-        expect_equal(run.boxes, [("智能墨川安装", QUESTION)], "message boxes, not keeping the old data")
-        expect_equal(dialog, APPEARANCE_TITLE[936], "the appearance dialog PYKEY")
+        run = run_wizard_install(ctx, prefix, [to_path_page, install_answering("n"),
+                                               appearance([107, 112], shots / "appearance-936.png"),
+                                               finish_on_finish_page], shots)
+        expect_equal(run.boxes, [("智能墨川安装", QUESTION), ("智能墨川", FAREWELL)],
+                     "message boxes, not keeping the old data")
         payload_words = payload_file(ctx, "moracyzk.bak")
         expect_equal(installed("moracyzk.bak")[:len(payload_words)], payload_words, "the payload's word list")
         settings = installed("moszsj43.moh")
@@ -591,13 +567,12 @@ def user_data_backup_and_restore(ctx):
 @case
 def appearance_dialog_code_page_950(ctx):
     """Code page 950: the traditional dialog PYKEYB; its default choice, and byte 15 of the settings record."""
+    shots = ctx.build / "e2e-artifacts" / "user-data"
     with wine.fresh_prefix(ctx.templates, "win7-64", "appearance-950") as prefix:
-        with wine.xvfb() as display:
-            run, dialog = run_install_probe(ctx, prefix, display, 950, answer_question=True,
-                                            shots=ctx.build / "e2e-artifacts" / "appearance")
-        wine.stop_server(prefix)
-        expect_equal(run.boxes, [], "message boxes")
-        expect_equal(dialog, APPEARANCE_TITLE[950], "the appearance dialog PYKEYB")
+        run = run_wizard_install(ctx, prefix, [to_path_page, lambda desk: desk.click(*CONFIRM),
+                                               appearance((), shots / "appearance-950.png", 950),
+                                               finish_on_finish_page], shots, 950)
+        expect_equal(run.boxes, [("智能墨川", FAREWELL)], "message boxes")
         settings = wine.read_file(prefix, INSTALL_DIR + "moszsj43.moh")
         expect_equal((len(settings), settings[0], settings[15], settings[21]), (200, 0, 1, 0), "moszsj43.moh")
 
@@ -620,11 +595,12 @@ def type_path(desk, path):
     desk.type(path)
 
 
-def appearance(clicks=(), shot=None):
+def appearance(clicks=(), shot=None, code_page=936):
     """A step: waits for the appearance dialog, clicks its controls, OK."""
     def step(desk):
-        desk.wait_until(lambda: desk.dialog(APPEARANCE_TITLE[936]) is not None, "the appearance dialog", 180)
-        dialog = desk.dialog(APPEARANCE_TITLE[936])
+        title = APPEARANCE_TITLE[code_page]
+        desk.wait_until(lambda: desk.dialog(title) is not None, "the appearance dialog", 180)
+        dialog = desk.dialog(title)
         for control in clicks:
             desk.click_control(dialog, control)
         if shot:
@@ -638,11 +614,11 @@ def on_finish_page(desk):
     return INSTALL_DIR not in desk.wizard().texts
 
 
-def run_wizard_install(ctx, prefix, steps, shots):
+def run_wizard_install(ctx, prefix, steps, shots, code_page=936):
     with wine.xvfb() as display:
         run = wine.run_wizard(prefix, ctx.build / "morasetup.exe", "", ctx.winlist(prefix), display, steps,
-                              shots=shots, dialogs=APPEARANCE_TITLE.values())
-        wine.wait_for_program(prefix, "setupw64.exe", ctx.winlist(prefix), display, run)
+                              code_page=code_page, shots=shots, dialogs=APPEARANCE_TITLE.values())
+        wine.wait_for_program(prefix, "setupw64.exe", ctx.winlist(prefix), display, run, code_page)
     wine.stop_server(prefix)
     expect_equal(run.exit_code, 0, "exit code")
     return run

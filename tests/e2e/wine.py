@@ -302,12 +302,15 @@ class Desk:
         subprocess.run(["xdotool", "key"] + list(keys), env=self.env, timeout=20)
         time.sleep(0.3)
 
-    def wait_until(self, condition, what, timeout=60):
-        """Waits for condition() to hold, answering no box meanwhile."""
+    def wait_until(self, condition, what, timeout=60, answering=False):
+        """Waits for condition() to hold; answering the message boxes that
+        appear meanwhile, or leaving them to the caller."""
         deadline = time.time() + timeout
         while not condition():
             if time.time() > deadline:
                 raise WineError(f"waited {timeout} s for {what}; boxes so far: {self.run.boxes}")
+            if answering:
+                answer_boxes(self.prefix, self.winlist, self.env, self.run, self.seen, self.shots, self.dialogs)
             time.sleep(0.3)
 
     def dialog(self, title):
@@ -356,6 +359,7 @@ def run_wizard(prefix, exe, args, winlist, display, steps, code_page=936, timeou
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     seen = set()
     desk = Desk(prefix, winlist, env, run, seen)
+    desk.shots, desk.dialogs = shots, dialogs
     deadline = time.time() + timeout
     try:
         if steps is not None:
