@@ -188,7 +188,7 @@ void Md5Text(const void* data, size_t length, char* out) {
     auto update = Export<Md5UpdateFunction>(advapi, "MD5Update");
     auto final = Export<Md5FinalFunction>(advapi, "MD5Final");
     if (init && update && final) {
-        unsigned char md5[kMd5ContextSize] = {};
+        alignas(8) unsigned char md5[kMd5ContextSize] = {};  // an MD5_CTX: 32-bit fields
         init(md5);
         const unsigned char* bytes = static_cast<const unsigned char*>(data);
         for (size_t done = 0; done < length;) {

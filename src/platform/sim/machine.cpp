@@ -307,10 +307,13 @@ BOOL FreeResource(HGLOBAL) { return FALSE; }
 
 namespace {
 
-// advapi32's MD5 functions over its MD5_CTX, which Md5State mirrors.
-void WINAPI SimMd5Init(Md5State* ctx) { Md5Begin(ctx); }
-void WINAPI SimMd5Update(Md5State* ctx, const unsigned char* data, unsigned int length) { Md5Add(ctx, data, length); }
-void WINAPI SimMd5Final(Md5State* ctx) { Md5End(ctx); }
+// advapi32's MD5 functions over its MD5_CTX, which Md5State mirrors. They take
+// the context untyped, as the installer calls them.
+void WINAPI SimMd5Init(void* ctx) { Md5Begin(static_cast<Md5State*>(ctx)); }
+void WINAPI SimMd5Update(void* ctx, const unsigned char* data, unsigned int length) {
+    Md5Add(static_cast<Md5State*>(ctx), data, length);
+}
+void WINAPI SimMd5Final(void* ctx) { Md5End(static_cast<Md5State*>(ctx)); }
 
 HMODULE const kAdvapi32 = reinterpret_cast<HMODULE>(uintptr_t(0x7ADA0000u));
 HMODULE const kKernel32 = reinterpret_cast<HMODULE>(uintptr_t(0x7B400000u));
