@@ -62,6 +62,7 @@ int AddBackupRow(const BackupRow& row, const char* archive) {
     if (row.kind != CopyFirst) return MozAppendFile(archive, file);
     char bak[kFilePathSize];
     if (!BakPath(file, bak)) return 0;
+    SetFileAttributesA(bak, FILE_ATTRIBUTE_ARCHIVE);
     CopyFileA(file, bak, FALSE);  // an old .bak without its .moh goes in as it is
     return MozAppendFile(archive, bak);
 }
@@ -114,7 +115,7 @@ int BackupUserData() {
     ReadInstallPathRecord();
     char archive[kFilePathSize];
     if (!InstallPath(kBackupName, archive)) return 0;
-    DeleteFileA(archive);
+    DeleteFileForce(archive);
     for (const BackupRow& row : kBackupTable)
         if (!AddBackupRow(row, archive) && row.kind != Optional) return 0;
     return 1;
@@ -126,6 +127,10 @@ void RestoreUserData() {
     HGLOBAL block = ReadBackup(&length);
     if (block == nullptr) return;
     const unsigned char* backup = static_cast<const unsigned char*>(GlobalLock(block));
+    if (backup == nullptr) {
+        GlobalFree(block);
+        return;
+    }
     MozExtractAll(backup, length, context.scratch, kScratchSize);
     context.scratch[kExceptionOffset] = '\0';
     char* report = reinterpret_cast<char*>(context.scratch);

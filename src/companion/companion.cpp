@@ -50,6 +50,7 @@ void RegisterOnce() {
 
 int RunCompanion(const char* commandLine) {
     context.oemCodePage = GetOEMCP();
+    IsWow64Windows();  // the Windows version, which decides where the record is kept
     ReadInstallPathRecord();
     TakeRegisterDir(commandLine != nullptr ? commandLine : "");
     WriteInstallPathRecord();

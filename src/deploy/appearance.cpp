@@ -71,6 +71,7 @@ const char* SkinArchive() {
 
 // The chosen skin unpacked, then its files checked against its archive.
 void InstallSkin() {
+    if (context.scratch == nullptr) return;
     char path[kPathFieldSize + 32];
     if (!FormatText(path, sizeof path, "%s%s", context.installDir, SkinArchive())) return;
     ExtractSkinArchive(path);

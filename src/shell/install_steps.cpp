@@ -97,9 +97,15 @@ void RunInstallSteps() {
     if (endDeferred) EndWizard();
 }
 
+// The wizard's buttons stay alive behind the report and the farewell: a click
+// there while they are open must not show them again.
 void RunFinishSequence() {
+    static int finishing = 0;
+    if (finishing) return;
+    finishing = 1;
     if (!ShowInstallReport())
         ShowMessage(context.rebootNeeded ? u"安装完毕，请立即重新启动计算机！" : u"安装完毕，如不能使用，请重新启动计算机！");
+    finishing = 0;
     EndWizard();
 }
 

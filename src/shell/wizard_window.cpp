@@ -169,6 +169,9 @@ LRESULT CALLBACK WizardWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     switch (message) {
     case WM_CREATE: return OnCreate(window);
     case WM_DESTROY: return OnDestroy();
+    // The close box ends the run as the exit button does: while the install
+    // steps run, only after them.
+    case WM_CLOSE: EndWizard(); return 0;
     case WM_SETFOCUS: SetFocus(context.pathBox); return 0;
     case WM_PAINT: return OnPaint(window);
     case WM_TIMER: return OnTimer(window);

@@ -191,3 +191,32 @@ TEST(RunFinishSequence, AReportInsteadOfTheFarewell) {
     ASSERT_EQ(machine.MessageBoxes().size(), 1u);
     EXPECT_EQ(machine.MessageBoxes()[0].text.find("智能墨川汉字输入系统7.4版安装情况报告。"), 0u);
 }
+
+TEST_F(Steps, CloseBoxInsideABoxOfTheStepsEndsAfterThem) {
+    bool closed = false;
+    machine.WhileMessageBoxOpen([&](const SimMessageBox&) {
+        if (closed) return;
+        closed = true;
+        SendMessageW(context.mainWindow, WM_CLOSE, 0, 0);
+    });
+    machine.LockFile("c:\\windows\\system32\\moradel.exe", SimLock::Pinned);
+    machine.WriteFile("c:\\windows\\system32\\moradel.exe", "old");
+    Confirm();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(machine.Dialogs().size(), 1u) << "the steps went on with the scratch buffer";
+    EXPECT_TRUE(machine.FileExists("c:\\morahu2\\moszsj43.moh"));
+    EXPECT_TRUE(Ended());
+}
+
+TEST_F(StepsOn64Bit, ButtonsBehindTheFarewellDoNotFinishAgain) {
+    Confirm();
+    machine.FireTimer(context.mainWindow, 2);
+    machine.PumpMessages();
+    int clicks = 0;
+    machine.WhileMessageBoxOpen([&](const SimMessageBox&) {
+        if (clicks++ == 0) machine.Click(context.mainWindow, 300, 257);
+    });
+    Exit();
+    EXPECT_EQ(Texts(), std::vector<std::string>{kFarewell}) << "one farewell";
+    EXPECT_TRUE(Ended());
+}

@@ -202,3 +202,14 @@ TEST(ExtractSkinArchive, CutAt131072Bytes) {
     EXPECT_FALSE(machine.FileExists("c:\\morahu2\\b.bmp"));
     ExtractSkinArchive("c:\\missing.moz");  // passed over in silence
 }
+
+TEST(BackupUserData, ReadOnlyLeftoversDoNotStopIt) {
+    TestMachine machine;
+    WriteUserFiles(machine, kDir, false);
+    machine.WriteFile(kBackup, "an archive of an earlier run");
+    machine.SetAttributes(kBackup, FILE_ATTRIBUTE_READONLY);
+    machine.WriteFile("c:\\morahu2\\moracyzk.bak", "a stale copy");
+    machine.SetAttributes("c:\\morahu2\\moracyzk.bak", FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(BackupUserData(), 1);
+    EXPECT_EQ(machine.ReadFile("c:\\morahu2\\moracyzk.bak"), "user moracyzk.moh") << "the copy of the current list";
+}
