@@ -47,6 +47,16 @@ int RunSilentReinstall() {
     return 0;
 }
 
+// A run that ended inside the administrator probe left its marker in every
+// place of the record; taken as the install directory it would be a folder
+// of the current directory. The default directory is the best guess left.
+void ForgetProbeMarker() {
+    char marker[sizeof kAdminMarker + 1];
+    FormatText(marker, sizeof marker, "%s\\", kAdminMarker);
+    if (std::strcmp(context.installDir, marker) == 0)
+        CopyText(context.installDir, sizeof context.installDir, kDefaultInstallDir);
+}
+
 }  // namespace
 
 int HasAdminRights() {
@@ -86,6 +96,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     const char* line = commandLine != nullptr ? commandLine : "";
     StartContext(instance);
     ReadInstallPathRecord();
+    ForgetProbeMarker();
     if (!HasAdminRights()) {
         ShowEntryMessage(
             u"本安装程序需要以管理员权限运行，请退出后重新以管理员权限运行。"

@@ -205,3 +205,12 @@ TEST(Startup, TheWizardRunsUntilItsExitButton) {
     EXPECT_TRUE(machine.QuitPosted());
     EXPECT_EQ(context.scratch, nullptr);
 }
+
+TEST(Startup, ForgetsTheMarkerOfAnInterruptedProbe) {
+    TestMachine machine;
+    machine.WriteFile("c:\\windows\\morapath.moh", "moraisadmin\\");
+    machine.SetString(HKEY_LOCAL_MACHINE, "Software\\morawb", "path", "moraisadmin\\");
+    EXPECT_EQ(StartInstaller(""), 0);
+    EXPECT_EQ(RecordValue(machine), "c:\\morahu2\\");
+    EXPECT_EQ(machine.ReadFile("c:\\windows\\morapath.moh"), "c:\\morahu2\\");
+}

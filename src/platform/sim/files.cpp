@@ -281,6 +281,7 @@ const std::vector<std::string>& SimMachine::CopiesWithoutRedirection() const { r
 // ---------------------------------------------------------------- Win32
 
 HFILE _lopen(LPCSTR path, int mode) {
+    if (Sys().Fault()) return HFILE_ERROR;
     SimPath p = ResolveExisting(path);
     if (!p.valid) return HFILE_ERROR;
     if (HostIsDirectory(p.host)) {
@@ -303,6 +304,7 @@ HFILE _lopen(LPCSTR path, int mode) {
 }
 
 HFILE _lcreat(LPCSTR path, int attributes) {
+    if (Sys().Fault()) return HFILE_ERROR;
     SimPath p = ResolveOrFail(path);
     if (!p.valid) return HFILE_ERROR;
     if (!HostIsDirectory(p.parentHost)) {
@@ -324,6 +326,7 @@ HFILE _lcreat(LPCSTR path, int attributes) {
 }
 
 UINT _lread(HFILE file, LPVOID buffer, UINT count) {
+    if (Sys().Fault()) return UINT(HFILE_ERROR);
     auto it = Sys().files.find(file);
     if (it == Sys().files.end()) {
         Sys().Fail(ERROR_INVALID_HANDLE);
@@ -340,6 +343,7 @@ UINT _lread(HFILE file, LPVOID buffer, UINT count) {
 
 // Writing 0 bytes cuts the file at the current position, as on Windows.
 UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
+    if (Sys().Fault()) return UINT(HFILE_ERROR);
     auto it = Sys().files.find(file);
     if (it == Sys().files.end() || !it->second.writable) {
         Sys().Fail(it == Sys().files.end() ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED);
@@ -384,6 +388,7 @@ HFILE _lclose(HFILE file) {
 // Opens existing files, and folders with backup semantics, for reading; that is
 // all the installer asks of it.
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD disposition, DWORD flags, HANDLE) {
+    if (Sys().Fault()) return INVALID_HANDLE_VALUE;
     if (disposition != OPEN_EXISTING || (access & GENERIC_WRITE)) {
         Sys().Fail(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -408,6 +413,7 @@ BOOL CloseHandle(HANDLE handle) {
 }
 
 BOOL CreateDirectoryA(LPCSTR path, void*) {
+    if (Sys().Fault()) return FALSE;
     SimPath p = ResolveOrFail(path);
     if (!p.valid) return FALSE;
     if (HostExists(p.host)) {
@@ -445,6 +451,7 @@ BOOL RemoveDirectoryA(LPCSTR path) {
 }
 
 BOOL DeleteFileA(LPCSTR path) {
+    if (Sys().Fault()) return FALSE;
     SimPath p = ResolveExisting(path);
     if (!p.valid) return FALSE;
     if (DWORD refusal = WriteRefusal(p)) {
@@ -460,6 +467,7 @@ BOOL DeleteFileA(LPCSTR path) {
 // Renames within a drive. A file held by a running program moves (the program
 // keeps it open under the new name) unless it is pinned.
 BOOL MoveFileA(LPCSTR existing, LPCSTR newName) {
+    if (Sys().Fault()) return FALSE;
     SimPath from = ResolveExisting(existing);
     if (!from.valid) return FALSE;
     SimPath to = ResolveOrFail(newName);
@@ -524,6 +532,7 @@ bool CopyHostFile(const std::string& from, const std::string& to) {
 
 // The copy takes the source's attributes, as Windows gives them.
 BOOL CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
+    if (Sys().Fault()) return FALSE;
     SimPath from = ResolveExisting(existing);
     if (!from.valid) return FALSE;
     auto& sys = Sys();
@@ -555,6 +564,7 @@ DWORD GetFileAttributesA(LPCSTR path) {
 }
 
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
+    if (Sys().Fault()) return FALSE;
     SimPath p = ResolveExisting(path);
     if (!p.valid) return FALSE;
     if (Sys().InUnwritableFolder(p.parentCanonical)) {
@@ -606,6 +616,7 @@ void FillFound(const SimMachine::Impl::Search& search, const std::string& name, 
 
 // Only the patterns "*.*" and "*" after a folder are understood: all its entries.
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
+    if (Sys().Fault()) return INVALID_HANDLE_VALUE;
     std::string text = pattern ? pattern : "";
     size_t cut = text.find_last_of("\\/");
     std::string wildcard = cut == std::string::npos ? text : text.substr(cut + 1);
@@ -657,6 +668,7 @@ BOOL FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA found) {
 BOOL FindClose(HANDLE handle) { return Sys().searches.erase(handle) ? TRUE : FALSE; }
 
 BOOL SetCurrentDirectoryA(LPCSTR path) {
+    if (Sys().Fault()) return FALSE;
     SimPath p = ResolveExisting(path);
     if (!p.valid) return FALSE;
     if (!HostIsDirectory(p.host)) {

@@ -78,6 +78,23 @@ SimMachine::~SimMachine() {
     g_current = nullptr;
 }
 
+DWORD SimMachine::Impl::Fault() {
+    ++calls;
+    if (calls == stopAt) throw SimStop{calls};
+    if (calls != failAt) return 0;
+    Fail(failError);
+    return failError;
+}
+
+void SimMachine::FailCall(long call, DWORD error) {
+    impl_->failAt = call;
+    impl_->failError = error;
+}
+
+void SimMachine::StopAtCall(long call) { impl_->stopAt = call; }
+
+long SimMachine::CallsMade() const { return impl_->calls; }
+
 SimMachine& SimMachine::Current() {
     if (g_current == nullptr) {
         std::fprintf(stderr, "Win32 called with no simulated machine: construct a SimMachine first\n");

@@ -72,6 +72,11 @@ struct SimText {
     bool wide;
 };
 
+// Thrown by the simulation where a test stops the process dead.
+struct SimStop {
+    long call;
+};
+
 // A modal dialog as the simulation ran it.
 struct SimDialog {
     std::string templateName;  // UTF-8
@@ -219,6 +224,13 @@ public:
     size_t LiveGlobalBlocks() const { return globals_.size(); }
 
     void SetMd5Available(bool available) { md5Available_ = available; }
+
+    // Faults: file and registry calls are counted from 1; the call numbered
+    // `call` fails with `error` (ERROR_DISK_FULL, ERROR_ACCESS_DENIED ...), or
+    // throws SimStop, as if the process died there. 0 sets none.
+    void FailCall(long call, DWORD error);
+    void StopAtCall(long call);
+    long CallsMade() const;
 
     // The parts below are the simulation's own; the Win32 functions use them.
     struct Impl;

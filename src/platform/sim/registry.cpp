@@ -262,21 +262,25 @@ void SimMachine::SetKeyAccess(HKEY root, const std::string& key, SimKeyAccess ac
 // ---------------------------------------------------------------- Win32
 
 LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
+    if (DWORD fault = Sys().Fault()) return fault;
     return OpenKey(key, subKey ? subKey : "", access, result, false, nullptr);
 }
 
 LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM access, PHKEY result) {
+    if (DWORD fault = Sys().Fault()) return fault;
     return OpenKey(key, AnsiName(subKey), access, result, false, nullptr);
 }
 
 LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access, void*, PHKEY result,
                         LPDWORD disposition) {
+    if (DWORD fault = Sys().Fault()) return fault;
     if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
     return OpenKey(key, subKey, access, result, true, disposition);
 }
 
 LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM access, void*, PHKEY result,
                         LPDWORD disposition) {
+    if (DWORD fault = Sys().Fault()) return fault;
     if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
     return OpenKey(key, AnsiName(subKey), access, result, true, disposition);
 }
@@ -284,6 +288,7 @@ LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM a
 // A string counted without its terminator gets it back when the byte after the
 // count is zero: the NT family looks one place past what it was given.
 LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, DWORD size) {
+    if (DWORD fault = Sys().Fault()) return fault;
     if (data == nullptr && size != 0) return ERROR_INVALID_PARAMETER;
     if (IsString(type) && size > 0 && data[size - 1] != 0 && data[size] == 0) ++size;
     std::string bytes(reinterpret_cast<const char*>(data), data ? size : 0);
@@ -292,6 +297,7 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* dat
 }
 
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* data, DWORD size) {
+    if (DWORD fault = Sys().Fault()) return fault;
     if (data == nullptr && size != 0) return ERROR_INVALID_PARAMETER;
     const WCHAR* text = reinterpret_cast<const WCHAR*>(data);
     size_t units = size / sizeof(WCHAR);
@@ -300,14 +306,17 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* da
 }
 
 LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
+    if (DWORD fault = Sys().Fault()) return fault;
     return QueryValue(key, name ? name : "", type, data, size, false);
 }
 
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
+    if (DWORD fault = Sys().Fault()) return fault;
     return QueryValue(key, AnsiName(name), type, data, size, true);
 }
 
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR name) {
+    if (DWORD fault = Sys().Fault()) return fault;
     std::shared_ptr<SimKey> k;
     LSTATUS status = WritableKey(key, &k);
     if (status != ERROR_SUCCESS) return status;
@@ -316,6 +325,7 @@ LSTATUS RegDeleteValueA(HKEY key, LPCSTR name) {
 
 // Deletes one key without sub keys, as RegDeleteKey does on the NT family.
 LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+    if (DWORD fault = Sys().Fault()) return fault;
     if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<SimKey> base = KeyOf(key, nullptr);
     if (!base) return ERROR_INVALID_HANDLE;
@@ -334,6 +344,7 @@ LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey) {
 }
 
 LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD, LPSTR, LPDWORD, void*) {
+    if (DWORD fault = Sys().Fault()) return fault;
     if (name == nullptr || nameLength == nullptr) return ERROR_INVALID_PARAMETER;
     std::shared_ptr<SimKey> k;
     LSTATUS status = ReadableKey(key, KEY_ENUMERATE_SUB_KEYS, &k);

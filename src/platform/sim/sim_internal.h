@@ -142,6 +142,14 @@ struct SimMachine::Impl {
 
     void Fail(DWORD error) { lastError = error; }
 
+    // Faults injected by a test.
+    long calls = 0;
+    long failAt = 0;
+    DWORD failError = 0;
+    long stopAt = 0;
+    // Counts one file or registry call: 0 to go on, else the error it fails with.
+    DWORD Fault();
+
     // registry.cpp
     void InitRegistry();
     std::shared_ptr<SimKey> Lookup(HKEY root, const std::string& path) const;
