@@ -14,7 +14,7 @@ int StartSilent() {
     return WinMain(nullptr, nullptr, line, SW_SHOWNORMAL);
 }
 
-void Prepare(SimMachine& machine) { machine.SetResource("QOVIMOZ", "MOZ", MakeArchive(FullPayloadEntries())); }
+void Prepare(SimMachine& machine) { machine.SetResource("QOVIMOZ", "MOZ", MakeArchive(DeployEntries())); }
 
 // The beginnings of every message a silent installation may show.
 bool KnownMessage(const std::string& text) {
