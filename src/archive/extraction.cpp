@@ -28,10 +28,6 @@ int SafeEntryName(const MozEntry& entry, char* name) {
     return std::strpbrk(name, "\\/:") == nullptr && std::strstr(name, "..") == nullptr;
 }
 
-int TargetPath(const char* name, char* path, size_t size) {
-    return FormatText(path, size, "%s%s", context.installDir, name);
-}
-
 // Decompresses an entry into the work area and checks it against its digest
 // (current layout); returns the content length, 0 when the entry fails.
 size_t UnpackEntry(const MozEntry& entry, unsigned char* workArea, size_t workSize) {
@@ -58,7 +54,7 @@ int WriteWholeFile(const char* path, const unsigned char* bytes, size_t length) 
 
 int ExtractEntry(const MozEntry& entry, unsigned char* workArea, size_t workSize, char* name) {
     char path[kPathFieldSize + 16];
-    if (!SafeEntryName(entry, name) || !TargetPath(name, path, sizeof path)) return 0;
+    if (!SafeEntryName(entry, name) || !InstallDirPath(name, path, sizeof path)) return 0;
     size_t length = UnpackEntry(entry, workArea, workSize);
     if (length == 0) return 0;
     if (DeleteFileForce(path) == -1) RenameAside(path);
@@ -112,7 +108,7 @@ int MozVerifyInstalled(const unsigned char* archive, size_t archiveSize, char* r
     while (MozNextEntry(&walk, &entry)) {
         char name[20], path[kPathFieldSize + 16], digest[kDigestTextSize];
         ShownName(entry, name);
-        size_t length = TargetPath(name, path, sizeof path) ? Md5FileText(path, digest) : 0;
+        size_t length = InstallDirPath(name, path, sizeof path) ? Md5FileText(path, digest) : 0;
         bool ok = entry.digest != nullptr
                       ? (digest[0] != '\0' && std::memcmp(digest, entry.digest, 32) == 0) ||
                             ContainsNoCase(exceptionText, name)

@@ -5,6 +5,7 @@
 #include "base/file_removal.h"
 #include "base/ime_texts.h"
 #include "base/install_context.h"
+#include "base/shared_ops.h"
 #include "base/text.h"
 #include "registration/system_records.h"
 
@@ -44,7 +45,7 @@ const BackupRow kBackupTable[] = {
     {"moszsj05.moh", Optional},  {"moszsj06.moh", Optional},
 };
 
-int InstallPath(const char* name, char* path) { return FormatText(path, kFilePathSize, "%s%s", context.installDir, name); }
+int InstallPath(const char* name, char* path) { return InstallDirPath(name, path, kFilePathSize); }
 
 // The ".bak" name of a ".moh" file: the same name with its last three letters changed.
 int BakPath(const char* mohPath, char* bakPath) {

@@ -65,3 +65,7 @@ int TakeRegisterDir(const char* commandLine) {
     CopyText(context.installDir, sizeof context.installDir, dir);
     return 1;
 }
+
+int InstallDirPath(const char* name, char* path, size_t size) {
+    return FormatText(path, size, "%s%s", context.installDir, name);
+}

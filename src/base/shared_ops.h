@@ -18,6 +18,10 @@ int IsWow64Windows();
 // 64-bit Windows. Returns 1 when it was written whole.
 int ComposeWow64Dir(char* out, size_t outSize);
 
+// The path of a file of the install directory: installDir followed by the
+// name. Returns 1 when it fitted `size`.
+int InstallDirPath(const char* name, char* path, size_t size);
+
 // For the register-only mode and the 64-bit companion: takes the directory
 // after "regmo32=" (exact case, at the first "r" of the line) into installDir. A directory that is empty, or too long to be recorded
 // with its closing backslash, is refused and installDir keeps its value.

@@ -21,7 +21,7 @@ void ReportMissingModule(const char* source) {
 // One module of the install directory into a system folder as morahu4.ime.
 void PlaceModule(const char* name, const char* folder) {
     char source[kFilePathSize], destination[kFilePathSize];
-    if (!FormatText(source, sizeof source, "%s%s", context.installDir, name) ||
+    if (!InstallDirPath(name, source, sizeof source) ||
         !FormatText(destination, sizeof destination, "%s\\morahu4.ime", folder))
         return;
     if (!PathExists(source)) {

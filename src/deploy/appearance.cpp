@@ -4,6 +4,7 @@
 #include "archive/user_data.h"
 #include "base/ime_texts.h"
 #include "base/install_context.h"
+#include "base/shared_ops.h"
 #include "base/text.h"
 
 #include <cstring>
@@ -73,7 +74,7 @@ const char* SkinArchive() {
 void InstallSkin() {
     if (context.scratch == nullptr) return;
     char path[kPathFieldSize + 32];
-    if (!FormatText(path, sizeof path, "%s%s", context.installDir, SkinArchive())) return;
+    if (!InstallDirPath(SkinArchive(), path, sizeof path)) return;
     ExtractSkinArchive(path);
     HFILE file = _lopen(path, OF_READ);
     if (file == HFILE_ERROR) {
@@ -181,7 +182,7 @@ void WriteImeSettings() {
     unsigned char record[kSettingsRecordSize];
     DefaultSettings(record);
     char path[kPathFieldSize + 32];
-    if (!FormatText(path, sizeof path, "%smoszsj43.moh", context.installDir)) return;
+    if (!InstallDirPath("moszsj43.moh", path, sizeof path)) return;
     HFILE file = _lopen(path, OF_READ);
     if (file != HFILE_ERROR) {
         _lread(file, record, kSettingsRecordSize);

@@ -13,10 +13,6 @@ const size_t kSettingsReadSize = 1000;
 const size_t kMostValueBytes = 250;
 const char kEditionFlag[] = "MOWBPYBZ=0";  // the Wubi edition; written with its terminator: 11 bytes
 
-int SettingsPath(const char* name, char* path, size_t size) {
-    return FormatText(path, size, "%s%s", context.installDir, name);
-}
-
 void WriteWholeFile(const char* path, const char* bytes, size_t length) {
     HFILE file = _lcreat(path, 0);
     if (file == HFILE_ERROR) return;
@@ -43,8 +39,8 @@ void ShowAddress(HWND box, const char* url) {
 void WriteSettingsFiles() {
     ReadInstallPathRecord();
     char path[kPathFieldSize + 16];
-    if (SettingsPath("wbpybz.moh", path, sizeof path)) WriteWholeFile(path, kEditionFlag, sizeof kEditionFlag);
-    if (!SettingsPath("monetsj.dat", path, sizeof path)) return;
+    if (InstallDirPath("wbpybz.moh", path, sizeof path)) WriteWholeFile(path, kEditionFlag, sizeof kEditionFlag);
+    if (!InstallDirPath("monetsj.dat", path, sizeof path)) return;
     bool noAddresses = context.unitSiteUrl[0] == '\0' && context.govSiteUrl[0] == '\0';
     if (noAddresses && context.runMode == SilentReinstall && PathExists(path)) return;
     char text[2 * kUrlFieldSize + 200];
@@ -57,7 +53,7 @@ void LoadArticleSettings() {
     context.unitSiteUrl[0] = '\0';
     context.govSiteUrl[0] = '\0';
     char path[kPathFieldSize + 16];
-    HFILE file = SettingsPath("monetsj.dat", path, sizeof path) ? _lopen(path, OF_READ) : HFILE_ERROR;
+    HFILE file = InstallDirPath("monetsj.dat", path, sizeof path) ? _lopen(path, OF_READ) : HFILE_ERROR;
     if (file != HFILE_ERROR) {
         char text[kSettingsReadSize];
         UINT got = _lread(file, text, sizeof text);

@@ -59,7 +59,7 @@ void CountFile(const char* name) {
 void ScanEntry(const char* name) {
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return;
     char path[kPathFieldSize + MAX_PATH];
-    if (!FormatText(path, sizeof path, "%s%s", context.installDir, name)) return;
+    if (!InstallDirPath(name, path, sizeof path)) return;
     if (!SetCurrentDirectoryA(path)) CountFile(name);
 }
 
@@ -135,7 +135,7 @@ void ScanInstallDirectory() {
 
 uint32_t ProbeFile(const char* name, unsigned char* buffer) {
     char path[kPathFieldSize + 32];
-    if (!FormatText(path, sizeof path, "%s%s", context.installDir, name)) return ERROR_FILE_NOT_FOUND;
+    if (!InstallDirPath(name, path, sizeof path)) return ERROR_FILE_NOT_FOUND;
     HFILE file = _lopen(path, OF_READ);
     if (file == HFILE_ERROR) return GetLastError();
     UINT read = _lread(file, buffer, kProbeSize);

@@ -61,7 +61,7 @@ const CopyRow kCopyTable[] = {
     {1, Win32Major5Down, CopyWithRetry, "morahu4.ime", nullptr, false, SystemDir, "morahu4.ime"},
 };
 
-int InstallPath(const char* name, char* path) { return FormatText(path, kFilePathSize, "%s%s", context.installDir, name); }
+int InstallPath(const char* name, char* path) { return InstallDirPath(name, path, kFilePathSize); }
 
 void ResetAndDelete(const char* name) {
     char path[kFilePathSize];

@@ -47,11 +47,6 @@ class Appearance : public ::testing::Test {
 protected:
     explicit Appearance(const SimSetup& setup = SimSetup::Windows7()) : machine(setup) {}
     void SetUp() override { PrepareInstalled(machine); }
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> texts;
-        for (const SimMessageBox& box : machine.MessageBoxes()) texts.push_back(box.text);
-        return texts;
-    }
     std::string Settings() const { return machine.ReadFile(kSettings); }
     TestMachine machine;
 };
@@ -185,7 +180,7 @@ TEST_F(Appearance, KeptOldDataLeavesDialogSkinAndSettingsAlone) {
     EXPECT_TRUE(machine.Dialogs().empty());
     EXPECT_FALSE(SkinInstalled(machine, 1));
     EXPECT_EQ(Settings(), OldSettings());
-    EXPECT_EQ(Texts(), std::vector<std::string>{"morahu4.ime....有文件没有成功解压，请重新下载安装！\r\n\r\n\r\n"
+    EXPECT_EQ(BoxTexts(machine), std::vector<std::string>{"morahu4.ime....有文件没有成功解压，请重新下载安装！\r\n\r\n\r\n"
                                                 "上述文件没有成功复制，请重新下载安装！\r\n"})
         << "the payload is still checked";
 }
@@ -203,7 +198,7 @@ TEST_F(Appearance, MissingSkinArchive) {
     DeleteFileA(("c:\\morahu2\\" + AnsiFromUtf8("小天使.moz", 936)).c_str());
     machine.ScriptDialog({112, 105});
     SelectAppearance();
-    EXPECT_EQ(Texts(), (std::vector<std::string>{
+    EXPECT_EQ(BoxTexts(machine), (std::vector<std::string>{
                            "小天使.moz....有文件没有成功解压，请重新下载安装！\r\n\r\n\r\n上述文件没有成功复制，请重新下载安装！\r\n",
                            "小天使.moz....有文件没有成功解压，请重新下载安装！\r\n\r\n\r\n上述文件没有成功复制，请重新下载安装！\r\n"
                            "皮肤文件没有成功复制，请重新安装皮肤文件！\r\n"}));
@@ -214,7 +209,7 @@ TEST_F(Appearance, SkinFilesThatDoNotArrive) {
     machine.MakeDirectory("c:\\morahu2\\skin1a.bmp");
     machine.ScriptDialog({105});
     SelectAppearance();
-    std::vector<std::string> texts = Texts();
+    std::vector<std::string> texts = BoxTexts(machine);
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_EQ(texts[0], "没有成功解压复制skin1a.bmp文件！请重新下载安装。");
     EXPECT_EQ(texts[1], "skin1a.bmp....有文件没有成功解压，请重新下载安装！\r\n\r\n\r\n皮肤文件没有成功复制，请重新安装皮肤文件！\r\n");

@@ -62,6 +62,19 @@ inline std::string MakeArchive(const std::vector<FixtureEntry>& entries, char ve
 
 inline const unsigned char* Bytes(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
 
+// The names of an archive's entries as the walk finds them, and whether it
+// stopped before the count.
+inline std::vector<std::string> ArchiveNames(const std::string& archive, bool* incomplete = nullptr) {
+    MozWalk walk;
+    MozEntry entry;
+    std::vector<std::string> names;
+    MozBeginWalk(&walk, Bytes(archive), archive.size());
+    while (MozNextEntry(&walk, &entry))
+        names.push_back(std::string(entry.nameField, strnlen(entry.nameField, entry.nameFieldSize)));
+    if (incomplete != nullptr) *incomplete = walk.incomplete;
+    return names;
+}
+
 // A 24-bit bitmap file, pixel data at offset 54, rows bottom up as Windows
 // keeps them; pixel(x, y), y counted from the top, gives RGB(r, g, b).
 template <typename Pixel>

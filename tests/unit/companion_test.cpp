@@ -26,12 +26,6 @@ void AddImeLayout(SimMachine& machine, const std::string& id, const std::string&
     machine.SetString(HKEY_LOCAL_MACHINE, std::string(kKeyboardLayouts) + "\\" + id, "Ime File", imeFile);
 }
 
-std::vector<std::string> Texts(const SimMachine& machine) {
-    std::vector<std::string> texts;
-    for (const SimMessageBox& box : machine.MessageBoxes()) texts.push_back(box.text);
-    return texts;
-}
-
 }  // namespace
 
 TEST(Companion, RecordsTheDirectoryAndPutsEachModuleInItsFolder) {
@@ -103,7 +97,7 @@ TEST(Companion, TellsWhatFailed) {
         if (row.removeModule) DeleteFileA("d:\\ime\\morahu64.ime");
         if (!row.registers) machine.SetImeInstallResult(nullptr);
         RunCompanion("regmo32=d:\\ime\\");
-        EXPECT_EQ(Texts(machine), row.messages) << row.what;
+        EXPECT_EQ(BoxTexts(machine), row.messages) << row.what;
         if (row.pinSystemModule || row.removeModule) {
             EXPECT_EQ(machine.ReadFile(kSysModule), "old module") << row.what;
         }

@@ -31,12 +31,6 @@ std::vector<std::string> Started(const SimMachine& machine) {
     return lines;
 }
 
-std::vector<std::string> Texts(const SimMachine& machine) {
-    std::vector<std::string> texts;
-    for (const SimMessageBox& box : machine.MessageBoxes()) texts.push_back(box.text);
-    return texts;
-}
-
 // This input method in the user's preload list, as an earlier installation leaves it.
 void PutImeInPreload(SimMachine& machine) {
     AddLayoutKey(machine, kOurs, kLayoutTextGbk);
@@ -96,7 +90,7 @@ TEST(SilentReinstall, NoScratchBufferNoInstallation) {
     machine.SetResource("QOVIMOZ", "MOZ", MakeArchive(DeployEntries()));
     machine.LimitGlobalAlloc(kScratchSize - 1);
     EXPECT_EQ(StartInstaller("setmosrf32"), 0);
-    EXPECT_EQ(Texts(machine), std::vector<std::string>{"内存不足，智能墨川安装程序无法运行！"});
+    EXPECT_EQ(BoxTexts(machine), std::vector<std::string>{"内存不足，智能墨川安装程序无法运行！"});
     EXPECT_FALSE(machine.DirectoryExists("c:\\morahu2"));
     EXPECT_TRUE(machine.ImeInstalls().empty());
 }
@@ -168,7 +162,7 @@ TEST(RunInstallSequence, OldModuleStillHeld) {
         }
         context.rebootNeeded = 1 - row.rebootNeeded;
         RunInstallSequence();
-        EXPECT_EQ(Texts(machine), row.messages) << row.what;
+        EXPECT_EQ(BoxTexts(machine), row.messages) << row.what;
         EXPECT_EQ(context.rebootNeeded, row.rebootNeeded) << row.what;
         EXPECT_EQ(machine.FileExists("c:\\morahu2\\morahu32.ime"), row.installed) << row.what;
         EXPECT_EQ(machine.ImeInstalls().size(), row.installed ? 1u : 0u) << row.what;

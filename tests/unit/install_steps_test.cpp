@@ -40,11 +40,6 @@ protected:
     }
     void Confirm() { Click(90, 257); }
     void Exit() { Click(300, 257); }
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> texts;
-        for (const SimMessageBox& box : machine.MessageBoxes()) texts.push_back(box.text);
-        return texts;
-    }
     bool Installed() const { return machine.FileExists("c:\\morahu2\\morahu32.ime"); }
     bool Ended() const { return machine.QuitPosted(); }
     TestMachine machine;
@@ -73,7 +68,7 @@ TEST(ValidateInstallPath, OneFolderUnderADriveRoot) {
 TEST_F(Steps, On32BitWindowsTheFarewellEndsTheRun) {
     Confirm();
     EXPECT_TRUE(Installed());
-    EXPECT_EQ(Texts(), std::vector<std::string>{kFarewell});
+    EXPECT_EQ(BoxTexts(machine), std::vector<std::string>{kFarewell});
     EXPECT_TRUE(Ended());
     EXPECT_FALSE(machine.TimerSet(context.mainWindow, 2)) << "no finish page";
     EXPECT_EQ(machine.Dialogs().size(), 1u) << "the appearance dialog";
@@ -95,7 +90,7 @@ TEST_F(StepsOn64Bit, TheFinishPageAfterTheTimer) {
     EXPECT_EQ(context.wizardPage, PageFinishArmed);
     EXPECT_FALSE(Ended());
     Confirm();
-    EXPECT_EQ(Texts(), std::vector<std::string>{kFarewell});
+    EXPECT_EQ(BoxTexts(machine), std::vector<std::string>{kFarewell});
     EXPECT_TRUE(Ended());
 }
 
@@ -104,7 +99,7 @@ TEST_F(StepsOn64Bit, ExitOnTheFinishPageFinishes) {
     machine.FireTimer(context.mainWindow, 2);
     machine.PumpMessages();
     Exit();
-    EXPECT_EQ(Texts(), std::vector<std::string>{kFarewell});
+    EXPECT_EQ(BoxTexts(machine), std::vector<std::string>{kFarewell});
     EXPECT_TRUE(Ended());
 }
 
@@ -118,7 +113,7 @@ TEST_F(StepsOn64Bit, ExitDuringTheWaitEndsWithoutReportOrFarewell) {
 TEST_F(Steps, RefusedPathStaysOnThePathPage) {
     SetWindowTextA(context.pathBox, "d:\\a\\b");
     Confirm();
-    EXPECT_EQ(Texts(), std::vector<std::string>{kRefused});
+    EXPECT_EQ(BoxTexts(machine), std::vector<std::string>{kRefused});
     EXPECT_EQ(machine.WindowText(context.pathBox), "c:\\morahu2\\");
     EXPECT_EQ(context.wizardPage, PagePath);
     EXPECT_FALSE(Installed());
@@ -133,7 +128,7 @@ TEST_F(Steps, RefusedPathStaysOnThePathPage) {
 TEST_F(Steps, TypedPathTooLongForTheRecordIsRefused) {
     SetWindowTextA(context.pathBox, ("d:\\" + std::string(195, 'a')).c_str());
     Confirm();
-    EXPECT_EQ(Texts(), std::vector<std::string>{kRefused}) << "198 characters would be cut into another folder";
+    EXPECT_EQ(BoxTexts(machine), std::vector<std::string>{kRefused}) << "198 characters would be cut into another folder";
     EXPECT_FALSE(machine.DirectoryExists("d:\\" + std::string(194, 'a')));
 }
 
@@ -217,6 +212,6 @@ TEST_F(StepsOn64Bit, ButtonsBehindTheFarewellDoNotFinishAgain) {
         if (clicks++ == 0) machine.Click(context.mainWindow, 300, 257);
     });
     Exit();
-    EXPECT_EQ(Texts(), std::vector<std::string>{kFarewell}) << "one farewell";
+    EXPECT_EQ(BoxTexts(machine), std::vector<std::string>{kFarewell}) << "one farewell";
     EXPECT_TRUE(Ended());
 }

@@ -3,20 +3,6 @@
 #include "unit/archives.h"
 #include "unit/test_machine.h"
 
-namespace {
-
-std::vector<std::string> WalkNames(const std::string& archive, bool* incomplete) {
-    MozWalk walk;
-    MozEntry entry;
-    std::vector<std::string> names;
-    MozBeginWalk(&walk, Bytes(archive), archive.size());
-    while (MozNextEntry(&walk, &entry)) names.push_back(std::string(entry.nameField, strnlen(entry.nameField, entry.nameFieldSize)));
-    *incomplete = walk.incomplete;
-    return names;
-}
-
-}  // namespace
-
 TEST(Md5Text, UpperCaseHexWithTwoNuls) {
     TestMachine machine;
     char out[kDigestTextSize];
@@ -69,7 +55,7 @@ TEST(MozWalk, StopsAtTheRealEndOfTheArchive) {
     };
     for (const Row& row : rows) {
         bool incomplete = false;
-        EXPECT_EQ(WalkNames(row.archive, &incomplete), row.names) << row.what;
+        EXPECT_EQ(ArchiveNames(row.archive, &incomplete), row.names) << row.what;
         EXPECT_EQ(incomplete, row.incomplete) << row.what;
     }
 }
@@ -136,7 +122,7 @@ TEST(MozAppendFile, BuildsAnArchiveEntryByEntry) {
     }
     bool incomplete = true;
     const std::string bytes = machine.ReadFile(archive);
-    EXPECT_EQ(WalkNames(bytes, &incomplete),
+    EXPECT_EQ(ArchiveNames(bytes, &incomplete),
               (std::vector<std::string>{"moszsj43.moh", "empty.txt", "abcdefgh.123", "plain.txt", "noise.bin"}));
     EXPECT_FALSE(incomplete);
     EXPECT_EQ(bytes[1], '0');

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 class TestMachine : public SimMachine {
 public:
@@ -18,6 +20,13 @@ public:
         ResetInstallContext();
     }
 };
+
+// The texts of the message boxes shown so far, in order.
+inline std::vector<std::string> BoxTexts(const SimMachine& machine) {
+    std::vector<std::string> texts;
+    for (const SimMessageBox& box : machine.MessageBoxes()) texts.push_back(box.text);
+    return texts;
+}
 
 inline void SetInstallDir(const char* dir) {
     std::memset(context.installDir, 0, sizeof context.installDir);

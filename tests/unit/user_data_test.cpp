@@ -30,21 +30,6 @@ void WriteUserFiles(SimMachine& machine, const std::string& dir, bool optional) 
         for (const std::string& name : kOptional) machine.WriteFile(dir + name, "user " + name);
 }
 
-std::vector<std::string> EntryNames(const std::string& archive) {
-    std::vector<std::string> names;
-    MozWalk walk;
-    MozEntry entry;
-    MozBeginWalk(&walk, Bytes(archive), archive.size());
-    while (MozNextEntry(&walk, &entry)) names.push_back(std::string(entry.nameField, strnlen(entry.nameField, 16)));
-    return names;
-}
-
-std::vector<std::string> Texts(const SimMachine& machine) {
-    std::vector<std::string> texts;
-    for (const SimMessageBox& box : machine.MessageBoxes()) texts.push_back(box.text);
-    return texts;
-}
-
 std::string Trailer(uint32_t sum, uint32_t count) { return "MORA" + U32(sum) + U32(count); }
 
 // A word list as the input method keeps it: its words, then the trailer over them.
@@ -62,7 +47,7 @@ TEST(BackupUserData, FirstInstallationLeavesAnEmptyArchive) {
     machine.MakeDirectory(kDir);
     EXPECT_EQ(BackupUserData(), 0);
     EXPECT_EQ(machine.ReadFile(kBackup).size(), 10u) << "the header alone";
-    EXPECT_TRUE(EntryNames(machine.ReadFile(kBackup)).empty());
+    EXPECT_TRUE(ArchiveNames(machine.ReadFile(kBackup)).empty());
 }
 
 TEST(BackupUserData, NoDirectoryNoArchive) {
@@ -83,7 +68,7 @@ TEST(BackupUserData, EntriesInTableOrder) {
         machine.WriteFile(kBackup, "an archive of an earlier run");
         EXPECT_EQ(BackupUserData(), 1) << optional;
         std::string archive = machine.ReadFile(kBackup);
-        EXPECT_EQ(EntryNames(archive), optional ? all : required);
+        EXPECT_EQ(ArchiveNames(archive), optional ? all : required);
         for (const std::string& name : kCopyFirst)
             EXPECT_EQ(machine.ReadFile(kDir + Bak(name)), "user " + name) << "the .bak copy stays";
     }
@@ -104,7 +89,7 @@ TEST(BackupUserData, StopsAtAMissingRequiredFile) {
         WriteUserFiles(machine, kDir, true);
         DeleteFileA((kDir + missing).c_str());
         EXPECT_EQ(BackupUserData(), 0) << missing;
-        std::vector<std::string> names = EntryNames(machine.ReadFile(kBackup));
+        std::vector<std::string> names = ArchiveNames(machine.ReadFile(kBackup));
         EXPECT_EQ(names.size(), missing == "cfontset.moh" ? 1u : 13u) << missing << ": what went in before it";
     }
 }
@@ -141,7 +126,7 @@ TEST(RestoreUserData, BringsBackTheUserFiles) {
         machine.WriteFile("c:\\morahu2\\moracyzk.bak", "payload word list");
         ObtainScratch();
         RestoreUserData();
-        EXPECT_EQ(Texts(machine), row.messages) << row.what;
+        EXPECT_EQ(BoxTexts(machine), row.messages) << row.what;
         for (const std::string& name : kRequired) EXPECT_EQ(machine.ReadFile(kDir + name), "user " + name) << row.what;
         std::string wordList = machine.ReadFile("c:\\morahu2\\moracyzk.bak");
         EXPECT_EQ(wordList.substr(0, 6), "\xB0\xA1\xB0\xA2; ") << row.what;
