@@ -20,12 +20,20 @@ const char kWordList[] = "moracyzk.bak";
 const size_t kTrailerSize = 12;
 const size_t kDigestGap = 10;  // between the content and its digest text in the work area
 
+// A name of a file in the install directory: no folder, drive or stream, and
+// no device that Windows would open in its place.
+bool PlainFileName(const char* name) {
+    size_t length = std::strlen(name);
+    return length > 0 && std::strpbrk(name, "\\/:") == nullptr && std::strstr(name, "..") == nullptr &&
+           !IsDeviceName(name, length);
+}
+
 // A name that can be written into the install directory and nowhere else.
 int SafeEntryName(const MozEntry& entry, char* name) {
     size_t length = strnlen(entry.nameField, entry.nameFieldSize);
     if (length == 0 || length == entry.nameFieldSize) return 0;
     std::memcpy(name, entry.nameField, length + 1);
-    return std::strpbrk(name, "\\/:") == nullptr && std::strstr(name, "..") == nullptr;
+    return PlainFileName(name);
 }
 
 // Decompresses an entry into the work area and checks it against its digest
@@ -108,11 +116,13 @@ int MozVerifyInstalled(const unsigned char* archive, size_t archiveSize, char* r
     while (MozNextEntry(&walk, &entry)) {
         char name[20], path[kPathFieldSize + 16], digest[kDigestTextSize];
         ShownName(entry, name);
-        size_t length = InstallDirPath(name, path, sizeof path) ? Md5FileText(path, digest) : 0;
-        bool ok = entry.digest != nullptr
-                      ? (digest[0] != '\0' && std::memcmp(digest, entry.digest, 32) == 0) ||
-                            ContainsNoCase(exceptionText, name)
-                      : length >= entry.compressedLength;
+        // A name that leads out of the install directory is never read, and fails.
+        bool inside = PlainFileName(name) && InstallDirPath(name, path, sizeof path);
+        size_t length = inside ? Md5FileText(path, digest) : 0;
+        bool ok = inside && (entry.digest != nullptr
+                                 ? (digest[0] != '\0' && std::memcmp(digest, entry.digest, 32) == 0) ||
+                                       ContainsNoCase(exceptionText, name)
+                                 : length >= entry.compressedLength);
         if (ok) {
             ++passed;
         } else {

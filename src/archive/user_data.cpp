@@ -12,6 +12,7 @@
 #include <cstring>
 
 const char kBackupName[] = "moraback.moz";
+const char kBackupPendingName[] = "moraback.pending";
 
 namespace {
 
@@ -56,16 +57,26 @@ int BakPath(const char* mohPath, char* bakPath) {
     return 1;
 }
 
-// Adds one row to the archive; 1 when its file went in.
+// Adds one row to the archive; 1 when its file went in. A file of the user's
+// that is there but could not be packed (a failed read or write, a full disk)
+// marks the backup unsafe: the installation would replace it with nothing left.
 int AddBackupRow(const BackupRow& row, const char* archive) {
     char file[kFilePathSize];
     if (!InstallPath(row.file, file)) return 0;
-    if (row.kind != CopyFirst) return MozAppendFile(archive, file);
+    if (row.kind != CopyFirst) {
+        if (MozAppendFile(archive, file)) return 1;
+        if (PathExists(file)) context.backupUnsafe = 1;
+        return 0;
+    }
     char bak[kFilePathSize];
     if (!BakPath(file, bak)) return 0;
     SetFileAttributesA(bak, FILE_ATTRIBUTE_ARCHIVE);
-    CopyFileA(file, bak, FALSE);  // an old .bak without its .moh goes in as it is
-    return MozAppendFile(archive, bak);
+    // An old .bak without its .moh goes in as it is; beside its .moh, a .bak
+    // that could not be refreshed would bring back older data.
+    if (!CopyFileA(file, bak, FALSE) && PathExists(file)) context.backupUnsafe = 1;
+    if (MozAppendFile(archive, bak)) return 1;
+    if (PathExists(bak)) context.backupUnsafe = 1;
+    return 0;
 }
 
 // The backup archive of installDir read whole into memory with 200 bytes to
@@ -88,6 +99,21 @@ HGLOBAL ReadBackup(size_t* length) {
     }
     *length = got;
     return block;
+}
+
+// Whether the backup is the one place left of the user's files: the run that
+// made it unpacked the payload over them and ended before its restore or the
+// user's No. Such a backup is kept; packing the payload's copies in its place
+// would lose the user's data. A marker without a usable backup is dropped.
+int BackupPending(const char* archive) {
+    char marker[kFilePathSize];
+    if (!InstallPath(kBackupPendingName, marker) || !PathExists(marker)) return 0;
+    HFILE file = _lopen(archive, OF_READ);
+    LONG size = file != HFILE_ERROR ? _llseek(file, 0, FILE_END) : -1;
+    if (file != HFILE_ERROR) _lclose(file);
+    if (size >= LONG(kSmallestBackup)) return 1;
+    DeleteFileForce(marker);
+    return 0;
 }
 
 void ReportRestore(int passed) {
@@ -113,9 +139,11 @@ void ReportRestore(int passed) {
 }  // namespace
 
 int BackupUserData() {
+    context.backupUnsafe = 0;
     ReadInstallPathRecord();
     char archive[kFilePathSize];
     if (!InstallPath(kBackupName, archive)) return 0;
+    if (BackupPending(archive)) return 1;
     DeleteFileForce(archive);
     for (const BackupRow& row : kBackupTable)
         if (!AddBackupRow(row, archive) && row.kind != Optional) return 0;
@@ -132,7 +160,8 @@ void RestoreUserData() {
         GlobalFree(block);
         return;
     }
-    MozExtractAll(backup, length, context.scratch, kScratchSize);
+    // A restore that could not write every file is offered again next time.
+    if (MozExtractAll(backup, length, context.scratch, kScratchSize)) ClearBackupPending();
     context.scratch[kExceptionOffset] = '\0';
     char* report = reinterpret_cast<char*>(context.scratch);
     int passed = MozVerifyInstalled(backup, length, report, kExceptionOffset - kSentenceRoom,
@@ -140,6 +169,18 @@ void RestoreUserData() {
     ReportRestore(passed);
     GlobalUnlock(block);
     GlobalFree(block);
+}
+
+void MarkBackupPending() {
+    char marker[kFilePathSize];
+    if (!InstallPath(kBackupPendingName, marker)) return;
+    HFILE file = _lcreat(marker, 0);
+    if (file != HFILE_ERROR) _lclose(file);
+}
+
+void ClearBackupPending() {
+    char marker[kFilePathSize];
+    if (InstallPath(kBackupPendingName, marker)) DeleteFileForce(marker);
 }
 
 void ExtractSkinArchive(const char* path) {

@@ -6,8 +6,16 @@
 
 // Rebuilds "moraback.moz" from the user's files of the recorded install
 // directory. Returns 1 when every required file went in, else 0 (no restore
-// will be offered; nothing is told).
+// will be offered; nothing is told). A backup still marked pending is kept as
+// it is and counts as made. Sets context.backupUnsafe when a file of the user's
+// is there but could not be packed.
 int BackupUserData();
+
+// The payload is about to replace the user's files: until the user declines
+// the old data or it is restored, "moraback.moz" holds the only copy, and a
+// marker beside it keeps the next run from rebuilding it.
+void MarkBackupPending();
+void ClearBackupPending();
 
 // Unpacks "moraback.moz" of installDir over the installed files, checks them
 // and tells the user how many came back, or which did not.
@@ -17,4 +25,5 @@ void RestoreUserData();
 // unless the user keeps the old data.
 void ExtractSkinArchive(const char* path);
 
-extern const char kBackupName[];  // moraback.moz
+extern const char kBackupName[];         // moraback.moz
+extern const char kBackupPendingName[];  // moraback.pending, beside it

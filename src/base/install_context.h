@@ -33,6 +33,7 @@ struct InstallContext {
     int runMode;                      // RunMode
     int wizardPage;                   // WizardPage
     int backupState;                  // BackupState
+    int backupUnsafe;                 // a file of the user's exists but could not be packed into the backup
     int rebootNeeded;
     unsigned int osMajorVersion;  // refreshed by every IsWow64Windows
     char wow64Dir[kWow64DirSize];  // Windows directory + "\syswow64"
@@ -50,6 +51,9 @@ struct InstallContext {
     char govSiteUrl[kUrlFieldSize];
     HKL installedLayout;
     int inUseCount;
+    int stepsRunning;       // the install steps are under way: the wizard's end waits for them
+    int wizardEndDeferred;  // the wizard was asked to end while they ran
+    int finishing;          // the finish sequence's report or farewell is open
 };
 
 extern InstallContext context;

@@ -22,6 +22,21 @@ int ContainsNoCase(const char* text, const char* word) {
     return 0;
 }
 
+int IsDeviceName(const char* name, size_t length) {
+    size_t stem = 0;
+    while (stem < length && name[stem] != '.') ++stem;
+    while (stem > 0 && name[stem - 1] == ' ') --stem;  // Windows drops the spaces before the extension
+    char lower[8] = {};
+    if (stem == 0 || stem >= sizeof lower) return 0;
+    for (size_t i = 0; i < stem; ++i)
+        lower[i] = static_cast<char>(name[i] >= 'A' && name[i] <= 'Z' ? name[i] + 32 : name[i]);
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$", "clock$"};
+    for (const char* device : kDevices)
+        if (std::strcmp(lower, device) == 0) return 1;
+    bool port = std::strncmp(lower, "com", 3) == 0 || std::strncmp(lower, "lpt", 3) == 0;
+    return stem == 4 && port && lower[3] >= '1' && lower[3] <= '9';
+}
+
 int PathExists(const char* path) {
     HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);

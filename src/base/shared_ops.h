@@ -7,6 +7,11 @@
 // their lower-case forms in `word`; `word` itself is not folded.
 int ContainsNoCase(const char* text, const char* word);
 
+// 1 when the file or folder name of `length` bytes is one that Windows takes
+// for a device in any folder, whatever extension follows it: CON, PRN, AUX,
+// NUL, COM1 to COM9, LPT1 to LPT9, CONIN$, CONOUT$ and CLOCK$, in any case.
+int IsDeviceName(const char* name, size_t length);
+
 // 1 when the file or folder exists and can be opened for reading.
 int PathExists(const char* path);
 

@@ -1,6 +1,7 @@
 #include "deploy/system_files.h"
 
 #include "archive/extraction.h"
+#include "archive/user_data.h"
 #include "base/file_removal.h"
 #include "base/install_context.h"
 #include "base/shared_ops.h"
@@ -87,6 +88,7 @@ void ReportIncompleteExtraction() {
 void UnpackPayload() {
     ResetAndDelete("moraqov6.exe");
     ResetAndDelete("moraqovi.exe");
+    if (context.backupState == BackupMade) MarkBackupPending();
     if (!MozExtractAll(context.payload, context.payloadSize, context.scratch, context.scratch ? kScratchSize : 0)) {
         ReportIncompleteExtraction();
         return;
@@ -94,7 +96,10 @@ void UnpackPayload() {
     if (context.backupState != BackupMade) return;
     int answer = MessageBoxW(nullptr, Wide(u"检测到安装目录下有智能墨川以前的词组等数据文件，是否保留？"),
                              Wide(u"智能墨川安装"), MB_YESNO);
-    if (answer == IDYES) context.backupState = BackupKeep;
+    if (answer == IDYES)
+        context.backupState = BackupKeep;
+    else
+        ClearBackupPending();
 }
 
 // Copies made inside the install directory in both passes; failures ignored.

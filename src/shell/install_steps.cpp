@@ -19,12 +19,6 @@ const UINT_PTR kFinishTimer = 2;
 const UINT kFinishDelay = 1600;
 const size_t kTypedRoom = 197;  // characters of a typed path that fit the record with its backslash
 
-struct StepsState {
-    int running;
-    int endDeferred;
-};
-StepsState steps;
-
 void ShowMessage(const char16_t* text) { MessageBoxW(nullptr, Wide(text), Wide(u"智能墨川"), MB_OK); }
 
 // A typed path longer than the field would be cut into another directory than
@@ -44,6 +38,23 @@ void RefusePath() {
     context.wizardPage = PagePath;
 }
 
+// A file of the user's that the backup could not take would be replaced with
+// nothing left of it. It is packed once more (a full disk may have been
+// cleared, a program may have let go of the file); failing that, nothing is
+// installed.
+int UserDataSafe() {
+    if (!context.backupUnsafe) return 1;
+    context.backupState = BackupNone;
+    if (BackupUserData()) context.backupState = BackupMade;
+    if (!context.backupUnsafe) return 1;
+    MessageBoxW(nullptr,
+                Wide(u"　　安装目录下有智能墨川以前的词组等数据文件没能备份，为免丢失这些数据，安装没有进行。"
+                     u"请确认磁盘有足够的空间，关闭使用墨川五笔的所有窗口后再安装！"),
+                Wide(u"智能墨川安装"), MB_OK);
+    context.wizardPage = PagePath;
+    return 0;
+}
+
 // The checks before anything is installed; 0 when the installation must not start.
 int CheckBeforeInstalling() {
     if (!VerifyOldImeNotDefault()) {
@@ -57,6 +68,7 @@ int CheckBeforeInstalling() {
         context.wizardPage = PagePath;
         return 0;
     }
+    if (!UserDataSafe()) return 0;
     if (!TakeTypedPath()) {
         RefusePath();
         return 0;
@@ -87,25 +99,27 @@ bool IsNameCharacter(unsigned char c) { return c >= 32 && !std::strchr("<>:\"/|?
 
 void RunInstallSteps() {
     context.wizardPage = PageWorking;
-    steps = StepsState{1, 0};
+    context.stepsRunning = 1;
+    context.wizardEndDeferred = 0;
     if (CheckBeforeInstalling()) {
         Install();
         Finish();
     }
-    int endDeferred = steps.endDeferred;
-    steps = StepsState{0, 0};
-    if (endDeferred) EndWizard();
+    context.stepsRunning = 0;
+    if (context.wizardEndDeferred) {
+        context.wizardEndDeferred = 0;
+        EndWizard();
+    }
 }
 
 // The wizard's buttons stay alive behind the report and the farewell: a click
 // there while they are open must not show them again.
 void RunFinishSequence() {
-    static int finishing = 0;
-    if (finishing) return;
-    finishing = 1;
+    if (context.finishing) return;
+    context.finishing = 1;
     if (!ShowInstallReport())
         ShowMessage(context.rebootNeeded ? u"安装完毕，请立即重新启动计算机！" : u"安装完毕，如不能使用，请重新启动计算机！");
-    finishing = 0;
+    context.finishing = 0;
     EndWizard();
 }
 
@@ -118,14 +132,15 @@ int ValidateInstallPath(const char* path) {
     int backslashes = 0;
     for (size_t i = 0; i < length; ++i) backslashes += path[i] == '\\';
     if (backslashes > 2 || (backslashes == 2 && path[length - 1] != '\\')) return 1;
-    // The folder's name must be one Windows can create.
+    // The folder's name must be one Windows can create, and not a device's.
     for (size_t i = 3; i < length; ++i)
         if (path[i] != '\\' && !IsNameCharacter(static_cast<unsigned char>(path[i]))) return 1;
-    return 0;
+    size_t folder = length - 3 - (backslashes == 2);
+    return IsDeviceName(path + 3, folder);
 }
 
 int DeferWizardEnd() {
-    if (!steps.running) return 0;
-    steps.endDeferred = 1;
+    if (!context.stepsRunning) return 0;
+    context.wizardEndDeferred = 1;
     return 1;
 }

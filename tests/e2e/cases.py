@@ -12,11 +12,13 @@ import argparse
 import os
 import re
 import contextlib
+import hashlib
 import struct
 import subprocess
 import sys
 import tempfile
 import time
+import zlib
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -494,9 +496,10 @@ def backup_entries(ctx, prefix):
     return [line.split()[0] for line in listing.splitlines()]
 
 
-def install_answering(key):
+def install_answering(key, while_open=None):
     """A step: the confirm that installs, and the answer to the question about
-    old data that follows it (Return: Yes, n: No)."""
+    old data that follows it (Return: Yes, n: No); while_open() runs while the
+    question waits, as another program might."""
     def step(desk):
         desk.click(*CONFIRM)
 
@@ -504,6 +507,8 @@ def install_answering(key):
             return next((w for w in wine.list_windows(desk.prefix, desk.winlist, desk.env)
                          if w.cls == "#32770" and w.visible and QUESTION in w.texts), None)
         desk.wait_until(lambda: question() is not None, "the question about old data", 180)
+        if while_open is not None:
+            while_open()
         box = question()
         desk.run.boxes.append((box.title, "\n".join(box.texts)))
         desk.key(key)
@@ -577,6 +582,136 @@ def appearance_dialog_code_page_950(ctx):
         expect_equal((len(settings), settings[0], settings[15], settings[21]), (200, 0, 1, 0), "moszsj43.moh")
 
 
+def moz(entries, layout=b"0", count=None):
+    """A moz archive of (name, zlib data, content digest) entries as a hostile
+    program would write it: names and lengths as given, the count as given."""
+    body = b""
+    for name, data, digest, length in entries:
+        if layout == b"0":
+            header = b"CF" + name.ljust(16, b"\0")[:16] + digest.ljust(32, b"\0")[:32] + b"\0\0"
+        else:
+            header = b"CF" + (name + b"\0").ljust(14, b"\0")[:14]
+        body += header + struct.pack("<I", len(data) if length is None else length) + data
+    entries_count = len(entries) if count is None else count
+    return b"C" + layout + struct.pack("<II", 10 + len(body), entries_count) + body
+
+
+def entry(name, content, data=None, digest=None, length=None):
+    """An archive entry: the content compressed and its digest, unless given."""
+    data = zlib.compress(content) if data is None else data
+    digest = hashlib.md5(content).hexdigest().upper().encode() if digest is None else digest
+    return name, data, digest, length
+
+
+BOMB = bytes(2 * 1024 * 1024)
+CUT = b"cut short " * 50
+
+# A crafted backup (current layout): one sound entry among names leading out
+# of the directory or to a device, a 2 MB bomb of zeros, an empty entry, a cut
+# stream, a wrong digest, and last a length past the end; the count claims more.
+HOSTILE_BACKUP = moz([
+    entry(b"..\\evil1.txt", b"escaped upwards"),
+    entry(b"userck.txt", b"crafted but sound"),
+    entry(b"c:\\evil2.txt", b"escaped to a drive root"),
+    entry(b"con.txt", b"written to a device"),
+    entry(b"bomb.txt", BOMB, zlib.compress(BOMB, 9)),
+    entry(b"delck.txt", b"", b""),
+    entry(b"ftpyzdym.txt", CUT, zlib.compress(CUT)[:-8]),
+    entry(b"cwb.ov1", b"the digest lies", digest=b"0" * 32),
+    entry(b"mowbpy.txt", b"runs past the end", length=100000),
+], count=12)
+BACKUP_FAILED = [b"..\\evil1.txt", b"c:\\evil2.txt", b"con.txt", b"bomb.txt", b"delck.txt", b"ftpyzdym.txt",
+                 b"cwb.ov1"]
+
+# A crafted skin (older layout, no digests) of the same kinds.
+SOUND_SKIN = b"a sound skin picture" * 20
+HOSTILE_SKIN = moz([
+    entry(b"..\\evil3.bmp", b"escaped upwards"),
+    entry(b"skinok.bmp", SOUND_SKIN),
+    entry(b"d:\\evil4.bmp", b"escaped to a drive root"),
+    entry(b"nul.bmp", b"written to a device"),
+    entry(b"bomb.bmp", BOMB, zlib.compress(BOMB, 9)),
+    entry(b"empty.bmp", b"", b""),
+    entry(b"cut.bmp", CUT, zlib.compress(CUT)[:-8]),
+    entry(b"past.bmp", b"runs past the end", length=100000),
+], layout=b"A", count=12)
+SKIN_FAILED = [b"..\\evil3.bmp", b"d:\\evil4.bmp", b"nul.bmp", b"bomb.bmp", b"empty.bmp", b"cut.bmp"]
+# The skin's check goes by length: a missing file passes for an empty entry.
+SKIN_REPORTED = [b"..\\evil3.bmp", b"d:\\evil4.bmp", b"nul.bmp", b"bomb.bmp", b"cut.bmp"]
+
+
+
+def extraction_failed(name):
+    return f"没有成功解压复制{name.decode('gbk')}文件！请重新下载安装。"
+
+
+def files_named_like(root, word):
+    return sorted(str(p) for p in Path(root).rglob("*") if word in p.name.lower())
+
+
+@case
+def hostile_archives_while_the_question_is_open(ctx):
+    """Crafted archives written into the install directory while the question
+    about old data is open (as any program may, its integrity level lowered):
+    Yes restores a crafted moraback.moz, No unpacks a crafted skin. Each bad
+    entry is reported by name, the sound ones are written, the installation
+    finishes, and no file appears outside the install directory."""
+    shots = ctx.build / "e2e-artifacts" / "hostile"
+    with wine.fresh_prefix(ctx.templates, "win7-64", "hostile") as prefix:
+        with wine.xvfb() as display:
+            silent_install(ctx, prefix, display)
+        wine.stop_server(prefix)
+        for name, data in user_files().items():
+            wine.host_path(prefix, INSTALL_DIR + name).write_bytes(data)
+        installed = lambda name: wine.read_file(prefix, INSTALL_DIR + name)
+
+        def swap_backup():
+            wine.host_path(prefix, INSTALL_DIR + "moraback.moz").write_bytes(HOSTILE_BACKUP)
+
+        run = run_wizard_install(ctx, prefix, [to_path_page, install_answering("Return", swap_backup),
+                                               finish_on_finish_page], shots)
+        texts = [text for _, text in run.boxes]
+        failed = len(BACKUP_FAILED)
+        expect_equal(texts[:1 + failed], [QUESTION] + [extraction_failed(n) for n in BACKUP_FAILED],
+                     "the question, then each bad entry of the backup by name")
+        closing = texts[1 + failed] if len(texts) > 1 + failed else ""
+        for name in BACKUP_FAILED:
+            expect(name.decode("gbk") + "...." in closing, f"{name} in the restore's closing report: {closing!r}")
+        expect("原有数据文件没有成功复制，原有数据不能使用！" in closing, f"the restore's closing report: {closing!r}")
+        expect_equal(texts[2 + failed:], [FAREWELL], "the installation finishes")
+        expect_equal(installed("userck.txt"), b"crafted but sound", "the sound entry of the backup")
+        expect(installed("moraback.pending") is not None, "a restore that failed is offered again")
+
+        skin_name = "小天使.moz"
+        skin_bytes = (ctx.build / "payload" / "files").joinpath(os.fsdecode(skin_name.encode("gbk"))).read_bytes()
+        folder = wine.host_path(prefix, INSTALL_DIR)
+        skin_path = next(p for p in folder.iterdir() if p.suffix == ".moz" and p.read_bytes() == skin_bytes)
+
+        def swap_skin():
+            skin_path.write_bytes(HOSTILE_SKIN)
+
+        run = run_wizard_install(ctx, prefix, [to_path_page, install_answering("n", swap_skin),
+                                               appearance([112], shots / "hostile-appearance.png"),
+                                               finish_on_finish_page], shots)
+        texts = [text for _, text in run.boxes]
+        expect_equal(texts[0], QUESTION, "the question about the kept backup")
+        expect(skin_name + "...." in texts[1] and "上述文件没有成功复制，请重新下载安装！" in texts[1],
+               f"the payload's check names the swapped skin: {texts[1]!r}")
+        failed = len(SKIN_FAILED)
+        expect_equal(texts[2:2 + failed], [extraction_failed(n) for n in SKIN_FAILED], "each bad entry of the skin")
+        report = texts[2 + failed] if len(texts) > 2 + failed else ""
+        expect("皮肤文件没有成功复制，请重新安装皮肤文件！" in report, f"the skin's check: {report!r}")
+        for name in SKIN_REPORTED:
+            expect(name.decode("gbk") + "...." in report, f"{name} in the skin's report: {report!r}")
+        expect_equal(texts[3 + failed:], [FAREWELL], "the installation finishes")
+        expect_equal(installed("skinok.bmp"), SOUND_SKIN, "the sound entry of the skin")
+        expect(installed("moraback.pending") is None, "No leaves the old data behind")
+
+        expect_equal(files_named_like(prefix, "evil"), [], "files of the crafted names anywhere in the prefix")
+        devices = [p.name for p in folder.iterdir() if p.name.lower().split(".")[0] in ("con", "nul")]
+        expect_equal(devices, [], "device names written as files")
+
+
 FAREWELL = "安装完毕，如不能使用，请重新启动计算机！"
 REFUSED = "智能墨川不能安装在你设定的路径下，请重新设定路径！"
 PATH_BOX = (200, 205)  # a client point inside the install-path box
@@ -599,7 +734,7 @@ def appearance(clicks=(), shot=None, code_page=936):
     """A step: waits for the appearance dialog, clicks its controls, OK."""
     def step(desk):
         title = APPEARANCE_TITLE[code_page]
-        desk.wait_until(lambda: desk.dialog(title) is not None, "the appearance dialog", 180)
+        desk.wait_until(lambda: desk.dialog(title) is not None, "the appearance dialog", 180, answering=True)
         dialog = desk.dialog(title)
         for control in clicks:
             desk.click_control(dialog, control)

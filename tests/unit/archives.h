@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,6 +74,24 @@ inline std::vector<std::string> ArchiveNames(const std::string& archive, bool* i
         names.push_back(std::string(entry.nameField, strnlen(entry.nameField, entry.nameFieldSize)));
     if (incomplete != nullptr) *incomplete = walk.incomplete;
     return names;
+}
+
+// Each entry's name and unpacked content (at most `limit` bytes; an entry that
+// does not unpack is left out).
+inline std::map<std::string, std::string> ArchiveContents(const std::string& archive, size_t limit = 1 << 16) {
+    MozWalk walk;
+    MozEntry entry;
+    std::map<std::string, std::string> contents;
+    MozBeginWalk(&walk, Bytes(archive), archive.size());
+    while (MozNextEntry(&walk, &entry)) {
+        std::string content(limit, '\0');
+        uLongf length = static_cast<uLongf>(limit);
+        if (uncompress(reinterpret_cast<Bytef*>(&content[0]), &length, entry.data, entry.compressedLength) != Z_OK)
+            continue;
+        content.resize(length);
+        contents[std::string(entry.nameField, strnlen(entry.nameField, entry.nameFieldSize))] = content;
+    }
+    return contents;
 }
 
 // A 24-bit bitmap file, pixel data at offset 54, rows bottom up as Windows

@@ -58,6 +58,15 @@ TEST(MozExtractAll, ReportsEachFailedEntryAndGoesOn) {
         {"a name with dots", {{"a..b", "x", ""}}, -1, {FailureText("a..b")}, {}},
         {"an empty name", {{"", "x", ""}}, -1, {FailureText("")}, {}},
         {"a name that fills its field", {{"abcdefghijklmnop", "x", ""}}, -1, {FailureText("abcdefghijklmnop")}, {}},
+        // Windows opens the device, not a file, in any folder and with any extension.
+        {"device names",
+         {{"con", "x", ""}, {"CON.txt", "x", ""}, {"nul .moh", "x", ""}, {"lpt1.bmp", "x", ""},
+          {"conout$", "x", ""}, {"com9", "x", ""}, {"console.txt", "c", ""}, {"com10.txt", "c", ""},
+          {"lpt0.txt", "c", ""}},
+         -1,
+         {FailureText("con"), FailureText("CON.txt"), FailureText("nul .moh"), FailureText("lpt1.bmp"),
+          FailureText("conout$"), FailureText("com9")},
+         {"com10.txt", "console.txt", "lpt0.txt"}},
     };
     for (const Row& row : rows) {
         TestMachine machine;
@@ -170,6 +179,24 @@ TEST(MozVerifyInstalled, CurrentLayoutByDigest) {
                   row.passed)
             << row.exceptions;
         EXPECT_EQ(std::string(report), row.report) << row.exceptions;
+    }
+}
+
+TEST(MozVerifyInstalled, NamesOutsideTheDirectoryFailUnread) {
+    TestMachine machine;
+    SetInstallDir("c:\\morahu2\\");
+    machine.WriteFile("c:\\outside.txt", "there");
+    machine.WriteFile("c:\\morahu2\\nul", "there");
+    for (char version : {'0', 'A'}) {
+        // Their digests and lengths would pass, were the files read.
+        const std::string archive =
+            MakeArchive({{"..\\outside.txt", "there", ""}, {"c:\\outside.txt", "there", ""}, {"nul", "there", ""}},
+                        version);
+        char report[256];
+        EXPECT_EQ(MozVerifyInstalled(Bytes(archive), archive.size(), report, sizeof report, ""), 0) << version;
+        EXPECT_EQ(std::string(report),
+                  "..\\outside.txt....c:\\outside.txt....nul...." + std::string(kIncompleteGbk))
+            << version;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "unit/deploy_fixture.h"
 #include "unit/layouts.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,20 @@ protected:
     StepsOn64Bit() : Steps(SimSetup::Windows7(true)) {}
 };
 
+// An earlier installation whose backup cannot be written when the wizard opens:
+// a folder has taken the name of "moraback.moz".
+class StepsWithoutBackup : public Steps {
+protected:
+    void SetUp() override {
+        machine.MakeDirectory("c:\\morahu2");
+        for (const char* name : {"moracyzk.moh", "cfontset.moh", "mowbpy.txt"})
+            machine.WriteFile(std::string("c:\\morahu2\\") + name, std::string("user ") + name);
+        machine.MakeDirectory(kBackup);
+        Steps::SetUp();
+    }
+    static constexpr const char* kBackup = "c:\\morahu2\\moraback.moz";
+};
+
 }  // namespace
 
 TEST(ValidateInstallPath, OneFolderUnderADriveRoot) {
@@ -61,6 +76,9 @@ TEST(ValidateInstallPath, OneFolderUnderADriveRoot) {
         {"d:\\a", 1},    {"d:\\a\\b", 1},      {"d:\\a\\b\\", 1},   {"d:/ime", 1},       {"ime", 1},
         {"\\\\server\\ime", 1}, {"", 1},       {"d:", 1},           {"1:\\ime", 1},      {"d:\\i?me", 1},
         {"d:\\im|e", 1}, {"d:\\a\"b", 1},      {"d:\\a:b", 1},      {"d:\\a\tb", 1},
+        // Folders named as devices: Windows would open the device.
+        {"d:\\con", 1},    {"d:\\NUL\\", 1},      {"d:\\aux.ime", 1},    {"d:\\com1", 1},     {"d:\\lpt9 .x\\", 1},
+        {"d:\\com10", 0},  {"d:\\console", 0},  {"d:\\lpt0", 0},
     };
     for (const Row& row : rows) EXPECT_EQ(ValidateInstallPath(row.path), row.refused) << row.path;
 }
@@ -144,6 +162,22 @@ TEST_F(Steps, ProgramsUsingTheOldInputMethod) {
     DestroyWindow(ui);
     Confirm();
     EXPECT_TRUE(Installed()) << "the next confirm installs";
+}
+
+TEST_F(StepsWithoutBackup, NothingIsInstalledOverUserFilesThatCouldNotBeBackedUp) {
+    const char kNotBackedUp[] = "　　安装目录下有智能墨川以前的词组等数据文件没能备份，为免丢失这些数据，安装没有进行。"
+                                "请确认磁盘有足够的空间，关闭使用墨川五笔的所有窗口后再安装！";
+    Confirm();
+    EXPECT_EQ(BoxTexts(machine), std::vector<std::string>{kNotBackedUp});
+    EXPECT_EQ(context.wizardPage, PagePath);
+    EXPECT_FALSE(Installed());
+    EXPECT_EQ(machine.ReadFile("c:\\morahu2\\mowbpy.txt"), "user mowbpy.txt");
+    // The folder gone, the next confirm packs the files and installs.
+    std::filesystem::remove(machine.HostPath(kBackup));
+    Confirm();
+    EXPECT_TRUE(Installed());
+    EXPECT_EQ(ArchiveNames(machine.ReadFile(kBackup)), (std::vector<std::string>{"moracyzk.bak", "cfontset.bak"}));
+    EXPECT_EQ(BoxTexts(machine).size(), 2u) << "only the farewell more: a required file is missing, so no question";
 }
 
 TEST_F(Steps, ExitClickedInsideABoxOfTheStepsEndsAfterThem) {

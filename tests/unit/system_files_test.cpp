@@ -194,13 +194,14 @@ TEST(DeploySystemFiles, QuestionAboutOldDataOnlyAfterCompleteExtraction) {
         int answer;
         std::vector<std::string> texts;
         int backupAfter;
+        bool pending;  // the backup stays marked as the one copy of the user's files
     } rows[] = {
-        {"a backup made, Yes: kept", 0, BackupMade, true, IDYES, {kQuestion}, BackupKeep},
-        {"a backup made, No", 0, BackupMade, true, IDNO, {kQuestion}, BackupMade},
-        {"no backup: no question", 0, BackupNone, true, IDYES, {}, BackupNone},
+        {"a backup made, Yes: kept", 0, BackupMade, true, IDYES, {kQuestion}, BackupKeep, true},
+        {"a backup made, No", 0, BackupMade, true, IDNO, {kQuestion}, BackupMade, false},
+        {"no backup: no question", 0, BackupNone, true, IDYES, {}, BackupNone, false},
         {"extraction incomplete: no question", 0, BackupMade, false, IDYES,
-         {"没有成功解压复制bad.txt文件！请重新下载安装。", incomplete}, BackupMade},
-        {"pass 1 extracts nothing and asks nothing", 1, BackupMade, true, IDYES, {}, BackupMade},
+         {"没有成功解压复制bad.txt文件！请重新下载安装。", incomplete}, BackupMade, true},
+        {"pass 1 extracts nothing and asks nothing", 1, BackupMade, true, IDYES, {}, BackupMade, false},
     };
     for (const Row& row : rows) {
         TestMachine machine(SimSetup::Windows7(false));
@@ -214,6 +215,7 @@ TEST(DeploySystemFiles, QuestionAboutOldDataOnlyAfterCompleteExtraction) {
         for (const SimMessageBox& box : machine.MessageBoxes()) texts.push_back(box.text);
         EXPECT_EQ(texts, row.texts) << row.what;
         EXPECT_EQ(context.backupState, row.backupAfter) << row.what;
+        EXPECT_EQ(machine.FileExists(std::string(kDir) + "moraback.pending"), row.pending) << row.what;
         if (!machine.MessageBoxes().empty() && row.complete) {
             EXPECT_TRUE(machine.MessageBoxes()[0].wide) << row.what;
             EXPECT_EQ(machine.MessageBoxes()[0].type, UINT(MB_YESNO)) << row.what;

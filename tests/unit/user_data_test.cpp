@@ -2,7 +2,9 @@
 
 #include "archive/moz_format.h"
 #include "unit/deploy_fixture.h"
+#include "unit/user_files.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,34 +12,12 @@ namespace {
 
 const char kDir[] = "c:\\morahu2\\";
 const char kBackup[] = "c:\\morahu2\\moraback.moz";
+const char kPending[] = "c:\\morahu2\\moraback.pending";
 
-const std::vector<std::string> kCopyFirst = {"moracyzk.moh", "cfontset.moh", "cwbzlcz1.moh", "mowbcmxz.moh",
-                                             "modhzcm.moh",  "moradhz.moh",  "mogbkhz.moh"};
-const std::vector<std::string> kRequired = {"moszsj43.moh", "moradwdw.txt", "morazdym.moh", "mopyzdym.moh",
-                                            "mowbpy.txt",   "moraynhz.txt", "morazdfh.moh"};
-const std::vector<std::string> kOptional = {"userck.txt",   "delck.txt",    "ftmozdym.txt", "ftpyzdym.txt",
-                                            "cwb.ov1",      "morapymb.ov1", "mogbkbh.moh",  "moszsj05.moh",
-                                            "moszsj06.moh"};
-
-std::string Bak(const std::string& moh) { return moh.substr(0, moh.size() - 3) + "bak"; }
-
-// The user's files of an earlier installation, each with a content of its own.
-void WriteUserFiles(SimMachine& machine, const std::string& dir, bool optional) {
-    machine.MakeDirectory(dir);
-    for (const std::string& name : kCopyFirst) machine.WriteFile(dir + name, "user " + name);
-    for (const std::string& name : kRequired) machine.WriteFile(dir + name, "user " + name);
-    if (optional)
-        for (const std::string& name : kOptional) machine.WriteFile(dir + name, "user " + name);
-}
-
-std::string Trailer(uint32_t sum, uint32_t count) { return "MORA" + U32(sum) + U32(count); }
-
-// A word list as the input method keeps it: its words, then the trailer over them.
-std::string WordListWithTrailer() {
-    const std::string words = "\xB0\xA1\xB0\xA2; ";
-    uint32_t sum = 0;
-    for (unsigned char c : words) sum += c;
-    return words + Trailer(sum, 1);
+// A folder in place of the file at `path`: it can be neither read nor written.
+void Block(SimMachine& machine, const std::string& path) {
+    std::filesystem::remove(machine.HostPath(path));
+    machine.MakeDirectory(path);
 }
 
 }  // namespace
@@ -197,4 +177,73 @@ TEST(BackupUserData, ReadOnlyLeftoversDoNotStopIt) {
     machine.SetAttributes("c:\\morahu2\\moracyzk.bak", FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(BackupUserData(), 1);
     EXPECT_EQ(machine.ReadFile("c:\\morahu2\\moracyzk.bak"), "user moracyzk.moh") << "the copy of the current list";
+}
+
+TEST(BackupUserData, APendingBackupIsKept) {
+    enum Archive { Earlier, HeaderOnly, Missing };
+    struct Row {
+        const char* what;
+        bool marker;
+        Archive archive;
+        bool kept;
+    } rows[] = {
+        {"marked pending: the payload's copies are not packed over it", true, Earlier, true},
+        {"no marker: rebuilt", false, Earlier, false},
+        {"a marker without a usable archive is dropped", true, HeaderOnly, false},
+        {"a marker without any archive is dropped", true, Missing, false},
+    };
+    for (const Row& row : rows) {
+        TestMachine machine;
+        WriteUserFiles(machine, kDir, false);
+        const std::string archive = row.archive == Earlier
+                                        ? MakeArchive({{"moradwdw.txt", "the words of an earlier run", ""}})
+                                        : row.archive == HeaderOnly ? MakeArchive({}) : "";
+        if (row.archive != Missing) machine.WriteFile(kBackup, archive);
+        if (row.marker) machine.WriteFile(kPending, "");
+        EXPECT_EQ(BackupUserData(), 1) << row.what;
+        EXPECT_EQ(machine.ReadFile(kBackup) == archive, row.kept) << row.what;
+        EXPECT_EQ(machine.FileExists(kPending), row.kept) << row.what;
+        EXPECT_EQ(machine.FileExists("c:\\morahu2\\moracyzk.bak"), !row.kept) << row.what << ": the copies made";
+    }
+}
+
+TEST(BackupUserData, AUserFileThatCannotBePackedMakesItUnsafe) {
+    struct Row {
+        const char* what;
+        bool userFiles;
+        const char* folder;  // made where a file was, so that it cannot be written or read
+        int result;
+        int unsafe;
+    } rows[] = {
+        {"the archive cannot be written", true, "c:\\morahu2\\moraback.moz", 0, 1},
+        {"a required file cannot be read", true, "c:\\morahu2\\mowbpy.txt", 0, 1},
+        {"a copy-first file cannot be copied", true, "c:\\morahu2\\moradhz.bak", 0, 1},
+        {"an optional file cannot be read", true, "c:\\morahu2\\userck.txt", 1, 1},
+        {"first installation: nothing to lose", false, nullptr, 0, 0},
+        {"all packed", true, nullptr, 1, 0},
+    };
+    for (const Row& row : rows) {
+        TestMachine machine;
+        machine.MakeDirectory(kDir);
+        if (row.userFiles) WriteUserFiles(machine, kDir, false);
+        if (row.folder != nullptr) Block(machine, row.folder);
+        EXPECT_EQ(BackupUserData(), row.result) << row.what;
+        EXPECT_EQ(context.backupUnsafe, row.unsafe) << row.what;
+    }
+}
+
+TEST(RestoreUserData, ThePendingMarkGoesOnlyWithEveryFileBack) {
+    const std::string words(120, 'w');
+    for (bool complete : {true, false}) {
+        TestMachine machine;
+        machine.MakeDirectory(kDir);
+        SetInstallDir(kDir);
+        const std::string digest = complete ? "" : std::string(32, 'A');  // a damaged entry cannot be written
+        machine.WriteFile(kBackup, MakeArchive({{"mowbpy.txt", words, ""}, {"moradwdw.txt", words, digest}}));
+        MarkBackupPending();
+        ASSERT_TRUE(machine.FileExists(kPending));
+        ObtainScratch();
+        RestoreUserData();
+        EXPECT_EQ(machine.FileExists(kPending), !complete) << complete;
+    }
 }

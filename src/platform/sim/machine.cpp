@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
+#include <iterator>
+#include <unistd.h>
 
 namespace {
 SimMachine* g_current = nullptr;
@@ -94,6 +96,32 @@ void SimMachine::FailCall(long call, DWORD error) {
 void SimMachine::StopAtCall(long call) { impl_->stopAt = call; }
 
 long SimMachine::CallsMade() const { return impl_->calls; }
+
+void SimMachine::EndProcess() {
+    Impl& m = *impl_;
+    for (auto& f : m.files) close(f.second.fd);
+    m.files.clear();
+    m.keyHandles.clear();
+    m.objectHandles.clear();
+    m.searches.clear();
+    m.redirectionOff = false;
+    m.classes.clear();
+    m.windows.clear();
+    m.queue.clear();
+    m.quit = false;
+    m.quitCode = 0;
+    m.focus = nullptr;
+    m.userActions.clear();
+    m.loopRanDry = false;
+    m.runningDialogs.clear();
+    m.dcs.clear();
+    for (auto it = m.gdiObjects.begin(); it != m.gdiObjects.end();)
+        it = it->second.stock ? std::next(it) : m.gdiObjects.erase(it);
+    globals_.clear();
+    answers_.clear();
+    m.failAt = 0;
+    m.stopAt = 0;
+}
 
 SimMachine& SimMachine::Current() {
     if (g_current == nullptr) {
@@ -208,6 +236,7 @@ UINT GetOEMCP() { return SimMachine::Current().Setup().codePage; }
 // ---------------------------------------------------------------- global memory
 
 struct SimAccess {
+    using GlobalBlock = SimMachine::GlobalBlock;
     static auto& Globals() { return SimMachine::Current().globals_; }
     static SIZE_T Limit() { return SimMachine::Current().globalLimit_; }
     static auto& Resources() { return SimMachine::Current().resources_; }
@@ -227,7 +256,7 @@ struct SimAccess {
             answers.pop_front();
             return a;
         }
-        return (type & 0xF) == MB_YESNO ? IDNO : IDOK;
+        return (type & 0xF) == MB_YESNO ? SimMachine::Current().questionAnswer_ : IDOK;
     }
     static void Started(const SimProcessStart& s) { SimMachine::Current().started_.push_back(s); }
     static const SimMachine::Layout* FindLayout(HKL layout) {
@@ -250,7 +279,12 @@ HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    auto block = std::make_unique<std::vector<unsigned char>>(bytes == 0 ? 1 : bytes, 0);
+    auto block = std::make_unique<SimAccess::GlobalBlock>();
+    block->bytes.reset(static_cast<unsigned char*>(std::calloc(bytes == 0 ? 1 : bytes, 1)));
+    if (block->bytes == nullptr) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
     HGLOBAL handle = block.get();
     SimAccess::Globals()[handle] = std::move(block);
     return handle;
@@ -263,7 +297,7 @@ LPVOID GlobalLock(HGLOBAL block) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    return it->second->data();
+    return it->second->bytes.get();
 }
 
 BOOL GlobalUnlock(HGLOBAL) { return FALSE; }  // FALSE: the lock count reached zero

@@ -12,6 +12,7 @@
 
 #include "platform/win32.h"
 
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <map>
@@ -146,8 +147,9 @@ public:
     void SetKeyAccess(HKEY root, const std::string& key, SimKeyAccess access);
 
     // Message boxes are answered in turn from this list; an OK box with no
-    // answer left gets IDOK, a question gets IDNO.
+    // answer left gets IDOK, a question gets IDNO or the answer set below.
     void AnswerMessageBoxes(std::initializer_list<int> answers);
+    void AnswerQuestionsWith(int answer) { questionAnswer_ = answer; }
     const std::vector<SimMessageBox>& MessageBoxes() const { return messageBoxes_; }
     // What the user does while a box is open (its modal loop dispatches to the
     // program's windows): called with each box before it is answered.
@@ -231,6 +233,12 @@ public:
     void FailCall(long call, DWORD error);
     void StopAtCall(long call);
     long CallsMade() const;
+    // What Windows releases when the process under test dies: its windows,
+    // classes, queue, timers, open files and handles, device contexts, GDI
+    // objects and memory, and the redirection switch; no message reaches the
+    // program. Files, the registry and the record of message boxes stay, and
+    // the faults set are cleared.
+    void EndProcess();
 
     // The parts below are the simulation's own; the Win32 functions use them.
     struct Impl;
@@ -243,6 +251,7 @@ private:
     std::unique_ptr<Impl> impl_;
     std::vector<SimMessageBox> messageBoxes_;
     std::deque<int> answers_;
+    int questionAnswer_ = IDNO;
     std::function<void(const SimMessageBox&)> whileBoxOpen_;
     std::vector<SimProcessStart> started_;
     HKL imeInstallResult_;
@@ -256,7 +265,16 @@ private:
     std::vector<Layout> layouts_;
     HKL currentLayout_ = nullptr;
     std::vector<Activation> activations_;
-    std::map<HGLOBAL, std::unique_ptr<std::vector<unsigned char>>> globals_;
+    // A block's handle is the address of its record, not of its bytes, as
+    // with Windows' movable memory. The bytes come zeroed from calloc, so a
+    // large block costs only the pages that are used.
+    struct FreeBytes {
+        void operator()(unsigned char* bytes) const { std::free(bytes); }
+    };
+    struct GlobalBlock {
+        std::unique_ptr<unsigned char, FreeBytes> bytes;
+    };
+    std::map<HGLOBAL, std::unique_ptr<GlobalBlock>> globals_;
     SIZE_T globalLimit_ = SIZE_T(-1);
     bool md5Available_ = true;
     std::set<std::string> dialogTemplates_;
