@@ -118,6 +118,14 @@ class MozpackTest(unittest.TestCase):
         self.assertIn("entry 0 (..\\evil.txt) at offset 10", err)
         self.assertEqual(os.listdir(out), [])
 
+        lying = b"C0" + struct.pack("<II", 0, 2)
+        for name, digest in [(b"lies.txt", b"0" * 32), (b"true.txt", hashlib.md5(b"x").hexdigest().upper().encode())]:
+            lying += b"CF" + name.ljust(16, b"\0") + digest + b"\0\0" + struct.pack("<I", len(payload)) + payload
+        code, _, err = run("extract", self.file("lying.moz", lying), out)
+        self.assertEqual(code, 1)
+        self.assertIn("entry 0 (lies.txt) at offset 10: the content does not match its digest", err)
+        self.assertEqual(os.listdir(out), ["true.txt"])
+
     def test_usage(self):
         self.assertEqual(run("--help")[0], 0)
         self.assertEqual(run()[0], 2)

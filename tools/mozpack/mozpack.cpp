@@ -19,7 +19,8 @@ namespace {
 const char kUsage[] =
     "usage: mozpack create [--legacy] ARCHIVE FILE...   a new archive, entries named by the files' base names\n"
     "       mozpack list ARCHIVE                        name, size, compressed size, digest, whether it matches\n"
-    "       mozpack extract ARCHIVE DIR                 every entry's content, byte for byte, into DIR\n"
+    "       mozpack extract ARCHIVE DIR                 every entry's content, byte for byte, into DIR; an entry\n"
+    "                                                   that does not match its digest is not written\n"
     "       mozpack verify ARCHIVE DIR                  the installer's check of DIR against the archive\n"
     "       mozpack cat ARCHIVE NAME                    one entry's content to standard output\n"
     "\n"
@@ -36,10 +37,17 @@ int Fail(int code, const std::string& message) {
     return code;
 }
 
+// The whole file in one read when its size is known; what a pipe gives, or a
+// file that grew meanwhile, is read on in pieces.
 bool ReadFile(const std::string& path, Bytes* bytes) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return false;
     bytes->clear();
+    long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+    if (std::fseek(file, 0, SEEK_SET) == 0 && size > 0) {
+        bytes->resize(static_cast<size_t>(size));
+        bytes->resize(std::fread(bytes->data(), 1, bytes->size(), file));
+    }
     unsigned char buffer[65536];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->insert(bytes->end(), buffer, buffer + n);
@@ -92,11 +100,18 @@ std::string StopReason(const MozWalk& walk) {
     return where + ": its data runs past the end of the archive";
 }
 
-bool Unpack(const MozEntry& entry, Bytes* content) {
-    content->assign(kMozMaxContent, 0);
+// Room for one entry's content, made once and used for every entry of a walk.
+struct Content {
+    Bytes room = Bytes(kMozMaxContent);
+    size_t length = 0;
+    const unsigned char* data() const { return room.data(); }
+    size_t size() const { return length; }
+};
+
+bool Unpack(const MozEntry& entry, Content* content) {
     uLongf size = kMozMaxContent;
-    if (uncompress(content->data(), &size, entry.data, entry.compressedLength) != Z_OK) return false;
-    content->resize(size);
+    if (uncompress(content->room.data(), &size, entry.data, entry.compressedLength) != Z_OK) return false;
+    content->length = size;
     return true;
 }
 
@@ -206,7 +221,8 @@ int WalkArchive(const std::string& path, Bytes* bytes, MozWalk* walk, Visit visi
 }
 
 int List(const std::string& path) {
-    Bytes bytes, content;
+    Bytes bytes;
+    Content content;
     MozWalk walk;
     int result = 0;
     int code = WalkArchive(path, &bytes, &walk, [&](const MozEntry& entry) {
@@ -223,7 +239,8 @@ int List(const std::string& path) {
 }
 
 int Extract(const std::string& path, const std::string& dir) {
-    Bytes bytes, content;
+    Bytes bytes;
+    Content content;
     MozWalk walk;
     int result = 0;
     int code = WalkArchive(path, &bytes, &walk, [&](const MozEntry& entry) {
@@ -232,6 +249,8 @@ int Extract(const std::string& path, const std::string& dir) {
             result = Fail(1, path + ": " + Where(entry) + ": the name cannot be a file of " + dir);
         } else if (!Unpack(entry, &content)) {
             result = Fail(1, path + ": " + Where(entry) + ": the data does not decompress");
+        } else if (entry.digest && Digest(content.data(), content.size()) != std::string(entry.digest, 32)) {
+            result = Fail(1, path + ": " + Where(entry) + ": the content does not match its digest; not written");
         } else if (!WriteFile(dir + "/" + name, content.data(), content.size())) {
             result = Fail(1, dir + "/" + name + ": cannot be written: " + std::strerror(errno));
         }
@@ -266,7 +285,8 @@ int Verify(const std::string& path, const std::string& dir) {
 }
 
 int Cat(const std::string& path, const std::string& name) {
-    Bytes bytes, content;
+    Bytes bytes;
+    Content content;
     MozWalk walk;
     int result = -1;
     int code = WalkArchive(path, &bytes, &walk, [&](const MozEntry& entry) {

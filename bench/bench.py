@@ -1,0 +1,202 @@
+#!/usr/bin/env python3
+"""The benchmarks side by side: the archive tool against unzip and 7-Zip and
+against the floor under them, the silent re-install under Wine against an NSIS
+installer of the same files, how extraction grows with the payload, and the
+peak memory of each. Prints one table; scripts/bench runs it.
+
+    bench.py --root REPO [--runs N] [--quick]
+"""
+
+import argparse
+import json
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+import wine  # noqa: E402
+
+TRIVIAL_C = "int __stdcall WinMain(void *a, void *b, char *c, int d) { return 0; }\n"
+
+NSIS_SCRIPT = """Unicode true
+SetCompressor zlib
+Name "bench"
+OutFile "{out}"
+InstallDir "c:\\nsisbench"
+RequestExecutionLevel admin
+SilentInstall silent
+Section
+  SetOutPath "$INSTDIR"
+  File "{files}/*"
+SectionEnd
+"""
+
+
+class Row:
+    def __init__(self, group, what, times, memory, reference=False):
+        self.group, self.what, self.times, self.memory, self.reference = group, what, times, memory, reference
+
+    @property
+    def median(self):
+        return statistics.median(self.times)
+
+
+def hyperfine(command, runs, prepare=None, env=None):
+    """The times in seconds of `runs` runs of command (a shell line)."""
+    with tempfile.NamedTemporaryFile(suffix=".json") as out:
+        args = ["hyperfine", "--style", "none", "--warmup", "1", "--runs", str(runs), "--export-json", out.name]
+        if prepare:
+            args += ["--prepare", prepare]
+        subprocess.run(args + [command], check=True, env=env, stdout=subprocess.DEVNULL)
+        return json.load(open(out.name))["results"][0]["times"]
+
+
+def peak_memory(command, prepare=None, env=None):
+    """The peak resident memory in KB of one run of command."""
+    if prepare:
+        subprocess.run(prepare, shell=True, check=True, env=env)
+    result = subprocess.run(["/usr/bin/time", "-f", "%M", "sh", "-c", command], env=env,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, check=True)
+    return int(result.stderr.decode().strip().splitlines()[-1])
+
+
+def measure(group, what, command, runs, prepare=None, env=None, reference=False):
+    times = hyperfine(command, runs, prepare, env)
+    return Row(group, what, times, peak_memory(command, prepare, env), reference)
+
+
+def build(root):
+    subprocess.run(["cmake", "-S", str(root), "-B", str(root / "build" / "bench"), "-G", "Ninja",
+                    "-DMORA_BENCH=ON", "-DCMAKE_BUILD_TYPE=Release"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", str(root / "build" / "bench")], check=True, stdout=subprocess.DEVNULL)
+
+
+def archive_rows(root, work, runs):
+    bench = root / "build" / "bench"
+    payload = root / "build" / "win32" / "payload" / "payload.moz"
+    files = root / "build" / "win32" / "payload" / "files"
+    archive = work / "payload.zip"
+    subprocess.run(["zip", "-q", "-6", "-j", str(archive)] + sorted(str(p) for p in files.iterdir()), check=True)
+    out = work / "out"
+    fresh = f"rm -rf {out} && mkdir {out}"
+    group = "archive tool, native"
+    return [
+        measure(group, "mozpack extract (84 files, digests checked)", f"{bench}/mozpack extract {payload} {out}",
+                runs, fresh, reference=True),
+        measure(group, "unzip of a zip -6", f"unzip -q -o {archive} -d {out}", runs, fresh),
+        measure(group, "7zz x of the zip", f"7zz x -y -bd -o{out} {archive} >/dev/null", runs, fresh),
+        measure(group, "floor: uncompress + MD5 in memory", f"{bench}/floor {payload}", runs),
+        measure(group, "floor: uncompress + MD5, files written", f"{bench}/floor {payload} {out}", runs, fresh),
+    ]
+
+
+def standin_payload(work, megabytes, mozpack):
+    """A payload of about `megabytes` MB of content in entries of at most 2 MB,
+    compressible as text is."""
+    folder = work / f"standin-{megabytes}"
+    folder.mkdir()
+    rng = random.Random(megabytes)
+    words = [bytes(rng.choice(b"abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9))) for _ in range(4000)]
+    left, index = megabytes * 1024 * 1024, 0
+    while left > 0:
+        size = min(left, 2 * 1024 * 1024)
+        text = bytearray()
+        while len(text) < size:
+            text += rng.choice(words) + b" "
+        (folder / f"f{index:04d}.txt").write_bytes(bytes(text[:size]))
+        left -= size
+        index += 1
+    archive = work / f"standin-{megabytes}.moz"
+    subprocess.run([str(mozpack), "create", str(archive)] + sorted(str(p) for p in folder.iterdir()), check=True)
+    return archive
+
+
+def growth_rows(root, work, runs):
+    mozpack = root / "build" / "bench" / "mozpack"
+    out = work / "out"
+    fresh = f"rm -rf {out} && mkdir {out}"
+    rows = []
+    for megabytes in (5, 50, 200):
+        archive = standin_payload(work, megabytes, mozpack)
+        rows.append(measure("growth", f"mozpack extract, {megabytes} MB", f"{mozpack} extract {archive} {out}",
+                            max(3, runs // (1 + megabytes // 50)), fresh, reference=megabytes == 5))
+        rows[-1].megabytes = megabytes
+    return rows
+
+
+def wine_rows(root, work, runs):
+    templates = root / "build" / "wine" / "templates"
+    template = wine.make_template(templates, "win7-64")
+    prefix = work / "prefix"
+    subprocess.run(["cp", "-a", str(template), str(prefix)], check=True)
+    env = wine.base_env(prefix, 936)
+    env["WINEDEBUG"] = "-all"
+    files = root / "build" / "win32" / "payload" / "files"
+    nsis = work / "nsis-setup.exe"
+    script = work / "bench.nsi"
+    script.write_text(NSIS_SCRIPT.format(out=nsis, files=files))
+    subprocess.run(["makensis", "-V1", str(script)], check=True)
+    trivial = work / "trivial.exe"
+    (work / "trivial.c").write_text(TRIVIAL_C)
+    subprocess.run(["i686-w64-mingw32-gcc", "-O2", "-mwindows", "-o", str(trivial), str(work / "trivial.c")],
+                   check=True)
+    shutil.copy(root / "build" / "win32" / "morasetup.exe", work / "morasetup.exe")
+    run = f"taskset -c 0 {wine.wine_for(prefix)}"
+    drive = prefix / "drive_c"
+    try:
+        subprocess.run([str(wine.WINE_BIN / "wineserver"), "-p"], env=env, check=True)
+        subprocess.run(f"{run} {trivial}", shell=True, env=env, check=True)
+        group = "installer, under Wine"
+        rows = [
+            measure(group, "NSIS installer /S (zlib, 84 files)", f"{run} {nsis} /S", runs,
+                    f"rm -rf {drive}/nsisbench", env, reference=True),
+            measure(group, "morasetup.exe setmosrf32", f"{run} {work}/morasetup.exe setmosrf32", runs,
+                    f"rm -rf {drive}/morahu2", env),
+            measure(group, "a trivial program's start", f"{run} {trivial}", runs, None, env),
+        ]
+    finally:
+        wine.stop_server(prefix)
+        shutil.rmtree(prefix, ignore_errors=True)
+    return rows
+
+
+def print_table(rows, payload_bytes):
+    print(f"{'group':<22} {'what':<46} {'median s':>9} {'min–max s':>15} {'ratio':>6} {'peak MB':>8}")
+    reference = {}
+    for row in rows:
+        if row.reference:
+            reference[row.group] = row
+    for row in rows:
+        ratio = row.median / reference[row.group].median
+        span = f"{min(row.times):.3f}–{max(row.times):.3f}"
+        print(f"{row.group:<22} {row.what:<46} {row.median:9.3f} {span:>15} {ratio:6.2f} {row.memory / 1024:8.1f}")
+    growth = [r for r in rows if r.group == "growth"]
+    if growth:
+        per = [r.median / r.megabytes for r in growth]
+        print(f"\ngrowth: {per[0] * 1000:.2f} ms per MB at 5 MB, {per[-1] * 1000:.2f} ms per MB at 200 MB "
+              f"({(per[-1] / per[0] - 1) * 100:+.0f} %)")
+    print(f"payload: {payload_bytes / 1024 / 1024:.2f} MB")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--runs", type=int, default=10)
+    parser.add_argument("--skip-wine", action="store_true")
+    args = parser.parse_args()
+    build(ROOT)
+    with tempfile.TemporaryDirectory(prefix="bench.", dir="/var/tmp") as scratch:
+        work = Path(scratch)
+        rows = archive_rows(ROOT, work, args.runs) + growth_rows(ROOT, work, args.runs)
+        if not args.skip_wine:
+            rows += wine_rows(ROOT, work, args.runs)
+    print_table(rows, (ROOT / "build" / "win32" / "payload" / "payload.moz").stat().st_size)
+
+
+if __name__ == "__main__":
+    main()
