@@ -16,6 +16,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -66,9 +67,31 @@ def peak_memory(command, prepare=None, env=None):
     return int(result.stderr.decode().strip().splitlines()[-1])
 
 
-def measure(group, what, command, runs, prepare=None, env=None, reference=False):
+def peak_memory_of(program, command, prepare, env):
+    """The peak resident memory in KB of the Windows process `program` of one
+    run of command under Wine: the wine launcher that the shell waits for is
+    not that process, so its high-water mark is read from /proc while it runs."""
+    if prepare:
+        subprocess.run(prepare, shell=True, check=True, env=env)
+    process = subprocess.Popen(command, shell=True, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    peak = 0
+    while process.poll() is None:
+        for pid in wine.running(env["WINEPREFIX"], program):
+            try:
+                status = Path(f"/proc/{pid}/status").read_text()
+            except OSError:
+                continue
+            for line in status.splitlines():
+                if line.startswith("VmHWM:"):
+                    peak = max(peak, int(line.split()[1]))
+        time.sleep(0.005)
+    return peak
+
+
+def measure(group, what, command, runs, prepare=None, env=None, reference=False, program=None):
     times = hyperfine(command, runs, prepare, env)
-    return Row(group, what, times, peak_memory(command, prepare, env), reference)
+    memory = peak_memory_of(program, command, prepare, env) if program else peak_memory(command, prepare, env)
+    return Row(group, what, times, memory, reference)
 
 
 def build(root):
@@ -137,7 +160,12 @@ def wine_rows(root, work, runs):
     subprocess.run(["cp", "-a", str(template), str(prefix)], check=True)
     env = wine.base_env(prefix, 936)
     env["WINEDEBUG"] = "-all"
-    files = root / "build" / "win32" / "payload" / "files"
+    # makensis cannot read names that are not UTF-8: the skins' GBK names are
+    # given to it in UTF-8, which its Unicode installer writes as they were.
+    files = work / "nsis-files"
+    files.mkdir()
+    for path in (root / "build" / "win32" / "payload" / "files").iterdir():
+        shutil.copy(path, files / os.fsencode(path.name).decode("gbk"))
     nsis = work / "nsis-setup.exe"
     script = work / "bench.nsi"
     script.write_text(NSIS_SCRIPT.format(out=nsis, files=files))
@@ -155,10 +183,10 @@ def wine_rows(root, work, runs):
         group = "installer, under Wine"
         rows = [
             measure(group, "NSIS installer /S (zlib, 84 files)", f"{run} {nsis} /S", runs,
-                    f"rm -rf {drive}/nsisbench", env, reference=True),
+                    f"rm -rf {drive}/nsisbench", env, reference=True, program="nsis-setup.exe"),
             measure(group, "morasetup.exe setmosrf32", f"{run} {work}/morasetup.exe setmosrf32", runs,
-                    f"rm -rf {drive}/morahu2", env),
-            measure(group, "a trivial program's start", f"{run} {trivial}", runs, None, env),
+                    f"rm -rf {drive}/morahu2", env, program="morasetup.exe"),
+            measure(group, "a trivial program's start", f"{run} {trivial}", runs, None, env, program="trivial.exe"),
         ]
     finally:
         wine.stop_server(prefix)
@@ -188,11 +216,12 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=10)
     parser.add_argument("--skip-wine", action="store_true")
+    parser.add_argument("--skip-native", action="store_true")
     args = parser.parse_args()
     build(ROOT)
     with tempfile.TemporaryDirectory(prefix="bench.", dir="/var/tmp") as scratch:
         work = Path(scratch)
-        rows = archive_rows(ROOT, work, args.runs) + growth_rows(ROOT, work, args.runs)
+        rows = [] if args.skip_native else archive_rows(ROOT, work, args.runs) + growth_rows(ROOT, work, args.runs)
         if not args.skip_wine:
             rows += wine_rows(ROOT, work, args.runs)
     print_table(rows, (ROOT / "build" / "win32" / "payload" / "payload.moz").stat().st_size)

@@ -14,20 +14,24 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace {
 
-bool ReadWhole(const char* path, std::vector<unsigned char>* bytes) {
+// Buffers that are filled right away are not zeroed first.
+typedef std::unique_ptr<unsigned char[]> Buffer;
+
+bool ReadWhole(const char* path, Buffer* bytes, size_t* size) {
     FILE* file = std::fopen(path, "rb");
     if (file == nullptr) return false;
     bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    long size = ok ? std::ftell(file) : -1;
-    ok = size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
+    long length = ok ? std::ftell(file) : -1;
+    ok = length >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
     if (ok) {
-        bytes->resize(static_cast<size_t>(size));
-        ok = std::fread(bytes->data(), 1, bytes->size(), file) == bytes->size();
+        *size = static_cast<size_t>(length);
+        bytes->reset(new unsigned char[*size + 1]);
+        ok = std::fread(bytes->get(), 1, *size, file) == *size;
     }
     std::fclose(file);
     return ok;
@@ -58,21 +62,22 @@ int main(int argc, char** argv) {
         std::fputs("usage: floor ARCHIVE [DIR]\n", stderr);
         return 2;
     }
-    std::vector<unsigned char> archive;
+    Buffer archive;
+    size_t size = 0;
     MozWalk walk;
-    if (!ReadWhole(argv[1], &archive) || !MozBeginWalk(&walk, archive.data(), archive.size())) {
+    if (!ReadWhole(argv[1], &archive, &size) || !MozBeginWalk(&walk, archive.get(), size)) {
         std::fprintf(stderr, "floor: %s: not a readable moz archive\n", argv[1]);
         return 2;
     }
-    std::vector<unsigned char> content(kMozMaxContent);
+    Buffer content(new unsigned char[kMozMaxContent]);
     MozEntry entry;
     int status = 0;
     while (MozNextEntry(&walk, &entry)) {
-        uLongf length = static_cast<uLongf>(content.size());
-        bool ok = uncompress(content.data(), &length, entry.data, entry.compressedLength) == Z_OK &&
-                  Matches(content.data(), length, entry.digest);
+        uLongf length = kMozMaxContent;
+        bool ok = uncompress(content.get(), &length, entry.data, entry.compressedLength) == Z_OK &&
+                  Matches(content.get(), length, entry.digest);
         std::string name(entry.nameField, strnlen(entry.nameField, entry.nameFieldSize));
-        if (ok && argc == 3) ok = WriteWhole(std::string(argv[2]) + "/" + name, content.data(), length);
+        if (ok && argc == 3) ok = WriteWhole(std::string(argv[2]) + "/" + name, content.get(), length);
         if (!ok) {
             std::fprintf(stderr, "floor: entry %u (%s) failed\n", entry.index, name.c_str());
             status = 1;

@@ -54,6 +54,7 @@ struct InstallContext {
     int stepsRunning;       // the install steps are under way: the wizard's end waits for them
     int wizardEndDeferred;  // the wizard was asked to end while they ran
     int finishing;          // the finish sequence's report or farewell is open
+    char loweredDir[kPathFieldSize];  // the directory whose integrity level this run has lowered
 };
 
 extern InstallContext context;

@@ -37,6 +37,20 @@ int IsDeviceName(const char* name, size_t length) {
     return stem == 4 && port && lower[3] >= '1' && lower[3] <= '9';
 }
 
+int StartProgram(const char* command) {
+    char line[512];
+    if (!CopyText(line, sizeof line, command)) return 0;  // CreateProcessA may write into its command line
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) return 0;
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return 1;
+}
+
 int PathExists(const char* path) {
     HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);

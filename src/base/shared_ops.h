@@ -12,6 +12,12 @@ int ContainsNoCase(const char* text, const char* word);
 // NUL, COM1 to COM9, LPT1 to LPT9, CONIN$, CONOUT$ and CLOCK$, in any case.
 int IsDeviceName(const char* name, size_t length);
 
+// Starts the program of `command` (a whole command line, at most 511 bytes),
+// shown as SW_SHOW, and goes on at once. WinExec would first wait until the
+// program is ready for input, which a console tool or a program without a
+// message loop never is: up to 30 seconds. Returns 1 when it started.
+int StartProgram(const char* command);
+
 // 1 when the file or folder exists and can be opened for reading.
 int PathExists(const char* path);
 

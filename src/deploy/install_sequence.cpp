@@ -92,7 +92,7 @@ void StartCompanion() {
     if (!IsWow64Windows()) return;
     char command[kCommandSize];
     if (FormatText(command, sizeof command, "\"%ssetupw64.exe\" regmo32=%s", context.installDir, context.installDir))
-        WinExec(command, SW_SHOW);
+        StartProgram(command);
 }
 
 }  // namespace

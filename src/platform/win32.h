@@ -279,6 +279,25 @@ BOOL FreeLibrary(HMODULE module);
 #define SW_SHOWNORMAL 1
 #define SW_SHOW 5
 UINT WinExec(LPCSTR commandLine, UINT show);
+#define STARTF_USESHOWWINDOW 0x00000001
+struct STARTUPINFOA {
+    DWORD cb;
+    LPSTR lpReserved, lpDesktop, lpTitle;
+    DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute, dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    BYTE* lpReserved2;
+    HANDLE hStdInput, hStdOutput, hStdError;
+};
+struct PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+};
+BOOL CreateProcessA(LPCSTR application, LPSTR commandLine, void* processSecurity, void* threadSecurity,
+                    BOOL inheritHandles, DWORD flags, LPVOID environment, LPCSTR directory,
+                    STARTUPINFOA* startup, PROCESS_INFORMATION* information);
 void Sleep(DWORD milliseconds);
 
 // GDI

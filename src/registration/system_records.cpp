@@ -1,6 +1,7 @@
 #include "registration/system_records.h"
 
 #include "base/install_context.h"
+#include "base/shared_ops.h"
 #include "base/registry.h"
 #include "base/text.h"
 
@@ -192,7 +193,10 @@ void WriteUserAgentMarker() {
 
 // icacls is started by its full path: the installer runs elevated, and a bare
 // name would also find a program of that name in the installer's own folder.
+// Once per directory and run: the install sequence asks for it in each
+// deployment pass, and a second start of the tool would change nothing.
 void LowerInstallDirIntegrity() {
+    if (std::strcmp(context.loweredDir, context.installDir) == 0) return;
     char systemDir[kPathFieldSize];
     UINT length = GetSystemDirectoryA(systemDir, sizeof systemDir);
     if (length == 0 || length >= sizeof systemDir) return;
@@ -203,5 +207,5 @@ void LowerInstallDirIntegrity() {
     char command[2 * kPathFieldSize + 64];
     if (!FormatText(command, sizeof command, "\"%s\\icacls.exe\" \"%s\" /SetIntegrityLevel Level: L", systemDir, dir))
         return;
-    WinExec(command, SW_SHOW);
+    if (StartProgram(command)) CopyText(context.loweredDir, sizeof context.loweredDir, context.installDir);
 }

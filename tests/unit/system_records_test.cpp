@@ -245,3 +245,15 @@ TEST(LowerInstallDirIntegrity, IcaclsByFullPathOnTheDirectory) {
         EXPECT_STREQ(context.installDir, row.dir) << "the context keeps its backslash";
     }
 }
+
+TEST(LowerInstallDirIntegrity, OncePerDirectoryAndRun) {
+    TestMachine machine;
+    SetInstallDir("c:\\morahu2\\");
+    LowerInstallDirIntegrity();
+    LowerInstallDirIntegrity();
+    EXPECT_EQ(machine.StartedProcesses().size(), 1u) << "the second start would change nothing";
+    SetInstallDir("d:\\ime\\");
+    LowerInstallDirIntegrity();
+    ASSERT_EQ(machine.StartedProcesses().size(), 2u) << "another directory";
+    EXPECT_NE(machine.StartedProcesses()[1].commandLine.find("\"d:\\ime\""), std::string::npos);
+}

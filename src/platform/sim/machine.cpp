@@ -438,6 +438,21 @@ UINT WinExec(LPCSTR commandLine, UINT show) {
     return 33;  // above 31: started
 }
 
+BOOL CreateProcessA(LPCSTR, LPSTR commandLine, void*, void*, BOOL, DWORD, LPVOID, LPCSTR, STARTUPINFOA* startup,
+                    PROCESS_INFORMATION* information) {
+    bool shown = startup != nullptr && (startup->dwFlags & STARTF_USESHOWWINDOW);
+    SimAccess::Started({commandLine ? commandLine : "", shown ? startup->wShowWindow : UINT(SW_SHOWNORMAL)});
+    auto& handles = SimMachine::Current().impl().objectHandles;
+    auto& next = SimMachine::Current().impl().nextObjectHandle;
+    information->hProcess = reinterpret_cast<HANDLE>(next);
+    information->hThread = reinterpret_cast<HANDLE>(next + 4);
+    handles[information->hProcess] = "process";
+    handles[information->hThread] = "thread";
+    next += 8;
+    information->dwProcessId = information->dwThreadId = 0;
+    return TRUE;
+}
+
 // Nothing waits: the time asked for is only counted.
 void Sleep(DWORD milliseconds) { SimMachine::Current().impl().slept += milliseconds; }
 
