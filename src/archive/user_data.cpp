@@ -150,6 +150,11 @@ int BackupUserData() {
     return 1;
 }
 
+void TakeUserDataBackup() {
+    context.backupState = BackupNone;
+    if (BackupUserData()) context.backupState = BackupMade;
+}
+
 void RestoreUserData() {
     if (context.scratch == nullptr) return;
     size_t length = 0;

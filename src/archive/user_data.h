@@ -11,6 +11,10 @@
 // is there but could not be packed.
 int BackupUserData();
 
+// The backup as the wizard takes it: backupState is BackupNone, then BackupMade
+// when BackupUserData returned 1.
+void TakeUserDataBackup();
+
 // The payload is about to replace the user's files: until the user declines
 // the old data or it is restored, "moraback.moz" holds the only copy, and a
 // marker beside it keeps the next run from rebuilding it.

@@ -44,8 +44,7 @@ void RefusePath() {
 // installed.
 int UserDataSafe() {
     if (!context.backupUnsafe) return 1;
-    context.backupState = BackupNone;
-    if (BackupUserData()) context.backupState = BackupMade;
+    TakeUserDataBackup();
     if (!context.backupUnsafe) return 1;
     MessageBoxW(nullptr,
                 Wide(u"　　安装目录下有智能墨川以前的词组等数据文件没能备份，为免丢失这些数据，安装没有进行。"

@@ -56,8 +56,7 @@ LRESULT OnCreate(HWND window) {
         context.mainWindow = nullptr;
         return -1;
     }
-    context.backupState = BackupNone;
-    if (BackupUserData()) context.backupState = BackupMade;
+    TakeUserDataBackup();
     return 0;
 }
 
