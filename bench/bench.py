@@ -4,7 +4,7 @@ against the floor under them, the silent re-install under Wine against an NSIS
 installer of the same files, how extraction grows with the payload, and the
 peak memory of each. Prints one table; scripts/bench runs it.
 
-    bench.py --root REPO [--runs N] [--quick]
+    bench.py [--runs N] [--skip-wine] [--skip-native]
 """
 
 import argparse
@@ -24,6 +24,27 @@ sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import wine  # noqa: E402
 
 TRIVIAL_C = "int __stdcall WinMain(void *a, void *b, char *c, int d) { return 0; }\n"
+
+# Loads what the installer loads (advapi32, gdi32, imm32, user32, msvcrt) and
+# ends: the part of the installer's peak memory that is Wine's and not its own.
+SAME_DLLS_C = """#include <windows.h>
+#include <imm.h>
+int WINAPI WinMain(HINSTANCE a, HINSTANCE b, LPSTR c, int d) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &key) == ERROR_SUCCESS) RegCloseKey(key);
+    GetStockObject(WHITE_BRUSH);
+    ImmGetDefaultIMEWnd(NULL);
+    return GetSystemMetrics(SM_CXSCREEN) > 0 ? 0 : 1;
+}
+"""
+
+# Holds the prefix's desktop for the Wine rows. Wine closes a desktop a second
+# after its last program has left it and starts its desktop process again for
+# the next one, which a measured program would pay for or not by the timing of
+# the runs before it; on a Windows session the desktop is always there.
+DESKTOP_KEEPER_C = """#include <windows.h>
+int WINAPI WinMain(HINSTANCE a, HINSTANCE b, LPSTR c, int d) { GetDesktopWindow(); Sleep(INFINITE); return 0; }
+"""
 
 NSIS_SCRIPT = """Unicode true
 SetCompressor zlib
@@ -124,7 +145,7 @@ def standin_payload(work, megabytes, mozpack):
     compressible as text is."""
     folder = work / f"standin-{megabytes}"
     folder.mkdir()
-    rng = random.Random(megabytes)
+    rng = random.Random(1)  # the same words at every size: the same work per MB
     words = [bytes(rng.choice(b"abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9))) for _ in range(4000)]
     left, index = megabytes * 1024 * 1024, 0
     while left > 0:
@@ -137,18 +158,20 @@ def standin_payload(work, megabytes, mozpack):
         index += 1
     archive = work / f"standin-{megabytes}.moz"
     subprocess.run([str(mozpack), "create", str(archive)] + sorted(str(p) for p in folder.iterdir()), check=True)
+    shutil.rmtree(folder)
     return archive
 
 
 def growth_rows(root, work, runs):
     mozpack = root / "build" / "bench" / "mozpack"
     out = work / "out"
-    fresh = f"rm -rf {out} && mkdir {out}"
+    fresh = f"rm -rf {out} && mkdir {out} && sync"
     rows = []
-    for megabytes in (5, 50, 200):
-        archive = standin_payload(work, megabytes, mozpack)
+    archives = {megabytes: standin_payload(work, megabytes, mozpack) for megabytes in (5, 50, 200)}
+    os.sync()  # the stand-ins are not written back to the disk while they are measured
+    for megabytes, archive in archives.items():
         rows.append(measure("growth", f"mozpack extract, {megabytes} MB", f"{mozpack} extract {archive} {out}",
-                            max(3, runs // (1 + megabytes // 50)), fresh, reference=megabytes == 5))
+                            runs, fresh, reference=megabytes == 5))
         rows[-1].megabytes = megabytes
     return rows
 
@@ -174,22 +197,38 @@ def wine_rows(root, work, runs):
     (work / "trivial.c").write_text(TRIVIAL_C)
     subprocess.run(["i686-w64-mingw32-gcc", "-O2", "-mwindows", "-o", str(trivial), str(work / "trivial.c")],
                    check=True)
+    same_dlls = work / "same-dlls.exe"
+    (work / "same-dlls.c").write_text(SAME_DLLS_C)
+    subprocess.run(["i686-w64-mingw32-gcc", "-O2", "-mwindows", "-o", str(same_dlls), str(work / "same-dlls.c"),
+                    "-limm32"], check=True)
+    keeper = work / "keeper.exe"
+    (work / "keeper.c").write_text(DESKTOP_KEEPER_C)
+    subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-mwindows", "-o", str(keeper), str(work / "keeper.c")],
+                   check=True)
     shutil.copy(root / "build" / "win32" / "morasetup.exe", work / "morasetup.exe")
     run = f"taskset -c 0 {wine.wine_for(prefix)}"
     drive = prefix / "drive_c"
+    settle = f"{sys.executable} {root / 'bench' / 'settle.py'} {prefix} setupw64.exe icacls.exe &&"
+    holder = None
     try:
         subprocess.run([str(wine.WINE_BIN / "wineserver"), "-p"], env=env, check=True)
+        holder = subprocess.Popen([wine.wine_for(prefix), str(keeper)], env=env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(f"{run} {trivial}", shell=True, env=env, check=True)
         group = "installer, under Wine"
         rows = [
             measure(group, "NSIS installer /S (zlib, 84 files)", f"{run} {nsis} /S", runs,
-                    f"rm -rf {drive}/nsisbench", env, reference=True, program="nsis-setup.exe"),
+                    f"{settle} rm -rf {drive}/nsisbench", env, reference=True, program="nsis-setup.exe"),
             measure(group, "morasetup.exe setmosrf32", f"{run} {work}/morasetup.exe setmosrf32", runs,
-                    f"rm -rf {drive}/morahu2", env, program="morasetup.exe"),
-            measure(group, "a trivial program's start", f"{run} {trivial}", runs, None, env, program="trivial.exe"),
+                    f"{settle} rm -rf {drive}/morahu2", env, program="morasetup.exe"),
+            measure(group, "a trivial program's start", f"{run} {trivial}", runs, settle + " true", env, program="trivial.exe"),
+            measure(group, "a program loading the installer's DLLs", f"{run} {same_dlls}", runs, settle + " true", env,
+                    program="same-dlls.exe"),
         ]
     finally:
         wine.stop_server(prefix)
+        if holder is not None:
+            holder.wait(timeout=60)
         shutil.rmtree(prefix, ignore_errors=True)
     return rows
 
@@ -205,11 +244,54 @@ def print_table(rows, payload_bytes):
         span = f"{min(row.times):.3f}–{max(row.times):.3f}"
         print(f"{row.group:<22} {row.what:<46} {row.median:9.3f} {span:>15} {ratio:6.2f} {row.memory / 1024:8.1f}")
     growth = [r for r in rows if r.group == "growth"]
-    if growth:
-        per = [r.median / r.megabytes for r in growth]
-        print(f"\ngrowth: {per[0] * 1000:.2f} ms per MB at 5 MB, {per[-1] * 1000:.2f} ms per MB at 200 MB "
-              f"({(per[-1] / per[0] - 1) * 100:+.0f} %)")
+    if len(growth) == 3:
+        small, middle, large = growth
+        per_added = [(b.median - a.median) / (b.megabytes - a.megabytes) * 1000 for a, b in ((small, middle),
+                                                                                          (middle, large))]
+        print(f"\ngrowth: {per_added[0]:.2f} ms per added MB from 5 to 50 MB, {per_added[1]:.2f} from 50 to 200 MB; "
+              f"the 50 MB run {linear_deviation(growth) * 100:+.0f} % off the line through the other two")
     print(f"payload: {payload_bytes / 1024 / 1024:.2f} MB")
+    print_goals(rows, payload_bytes)
+
+
+def linear_deviation(growth):
+    """How far the middle run's time lies from the straight line through the
+    smallest and the largest run, as a part of the middle run's time."""
+    small, middle, large = growth
+    slope = (large.median - small.median) / (large.megabytes - small.megabytes)
+    predicted = small.median + slope * (middle.megabytes - small.megabytes)
+    return (middle.median - predicted) / middle.median
+
+
+def print_goals(rows, payload_bytes):
+    """What the figures must show, each with its measure, its bound and whether it holds."""
+    by_what = {row.what: row for row in rows}
+
+    def ratio(what, to):
+        return by_what[what].median / by_what[to].median if what in by_what and to in by_what else None
+
+    mozpack = "mozpack extract (84 files, digests checked)"
+    own = None
+    if "morasetup.exe setmosrf32" in by_what and "a program loading the installer's DLLs" in by_what:
+        own = (by_what["morasetup.exe setmosrf32"].memory - by_what["a program loading the installer's DLLs"].memory)
+        own /= 1024
+    growth = [r for r in rows if r.group == "growth"]
+    spread = abs(linear_deviation(growth)) * 100 if len(growth) == 3 else None
+    goals = [
+        ("silent re-install / NSIS installer", ratio("morasetup.exe setmosrf32", "NSIS installer /S (zlib, 84 files)"),
+         1.0, ""),
+        ("mozpack extract / 7zz x", ratio(mozpack, "7zz x of the zip"), 1.0, ""),
+        ("mozpack extract / floor with files written", ratio(mozpack, "floor: uncompress + MD5, files written"),
+         1.3, ""),
+        ("growth 5 to 200 MB, off a straight line", spread, 15.0, " %"),
+        ("installer's own peak memory (above the same DLLs)", own, payload_bytes / 1024 / 1024 + 8, " MB"),
+    ]
+    print("\ngoals:")
+    for what, value, bound, unit in goals:
+        if value is None:
+            continue
+        mark = "met" if value <= bound else "NOT MET"
+        print(f"  {what:<52} {value:7.2f}{unit} (at most {bound:.2f}{unit})  {mark}")
 
 
 def main():

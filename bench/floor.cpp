@@ -10,31 +10,31 @@
 #include "archive/moz_format.h"
 #include "base/md5.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 
 namespace {
 
-// Buffers that are filled right away are not zeroed first.
-typedef std::unique_ptr<unsigned char[]> Buffer;
-
-bool ReadWhole(const char* path, Buffer* bytes, size_t* size) {
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return false;
-    bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    long length = ok ? std::ftell(file) : -1;
-    ok = length >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
-    if (ok) {
-        *size = static_cast<size_t>(length);
-        bytes->reset(new unsigned char[*size + 1]);
-        ok = std::fread(bytes->get(), 1, *size, file) == *size;
+// The archive mapped with its pages present, as the archive tool maps it: the
+// floor must not pay for a copy that the tool does not make.
+const unsigned char* MapWhole(const char* path, size_t* size) {
+    int file = open(path, O_RDONLY | O_CLOEXEC);
+    if (file < 0) return nullptr;
+    struct stat status;
+    void* mapped = MAP_FAILED;
+    if (fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        *size = static_cast<size_t>(status.st_size);
+        mapped = mmap(nullptr, *size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file, 0);
     }
-    std::fclose(file);
-    return ok;
+    close(file);
+    return mapped == MAP_FAILED ? nullptr : static_cast<const unsigned char*>(mapped);
 }
 
 bool Matches(const unsigned char* content, size_t length, const char* digest) {
@@ -62,22 +62,25 @@ int main(int argc, char** argv) {
         std::fputs("usage: floor ARCHIVE [DIR]\n", stderr);
         return 2;
     }
-    Buffer archive;
     size_t size = 0;
+    const unsigned char* archive = MapWhole(argv[1], &size);
     MozWalk walk;
-    if (!ReadWhole(argv[1], &archive, &size) || !MozBeginWalk(&walk, archive.get(), size)) {
+    if (archive == nullptr || !MozBeginWalk(&walk, archive, size)) {
         std::fprintf(stderr, "floor: %s: not a readable moz archive\n", argv[1]);
         return 2;
     }
-    Buffer content(new unsigned char[kMozMaxContent]);
+    void* room = mmap(nullptr, kMozMaxContent, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE,
+                      -1, 0);
+    if (room == MAP_FAILED) return 2;
+    unsigned char* content = static_cast<unsigned char*>(room);
     MozEntry entry;
     int status = 0;
     while (MozNextEntry(&walk, &entry)) {
         uLongf length = kMozMaxContent;
-        bool ok = uncompress(content.get(), &length, entry.data, entry.compressedLength) == Z_OK &&
-                  Matches(content.get(), length, entry.digest);
+        bool ok = uncompress(content, &length, entry.data, entry.compressedLength) == Z_OK &&
+                  Matches(content, length, entry.digest);
         std::string name(entry.nameField, strnlen(entry.nameField, entry.nameFieldSize));
-        if (ok && argc == 3) ok = WriteWhole(std::string(argv[2]) + "/" + name, content.get(), length);
+        if (ok && argc == 3) ok = WriteWhole(std::string(argv[2]) + "/" + name, content, length);
         if (!ok) {
             std::fprintf(stderr, "floor: entry %u (%s) failed\n", entry.index, name.c_str());
             status = 1;

@@ -6,8 +6,20 @@
 #include <cstring>
 
 namespace {
+
 const char kRegisterWord[] = "regmo32=";
+
+typedef BOOL(WINAPI* RedirectionOffFunction)(PVOID*);
+typedef BOOL(WINAPI* RedirectionBackFunction)(PVOID);
+
+// Looked up rather than imported: kernel32 of 32-bit Windows before version 6
+// has no such export, and the installer must start there too.
+void* Kernel32Function(const char* name) {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    return kernel != nullptr ? reinterpret_cast<void*>(GetProcAddress(kernel, name)) : nullptr;
 }
+
+}  // namespace
 
 int ContainsNoCase(const char* text, const char* word) {
     for (size_t start = 0; text[start] != '\0'; ++start) {
@@ -49,6 +61,24 @@ int StartProgram(const char* command) {
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
     return 1;
+}
+
+int StartSystemProgram(const char* command) {
+    void* old = nullptr;
+    int off = TurnRedirectionOff(&old);
+    int started = StartProgram(command);
+    if (off) TurnRedirectionBack(old);
+    return started;
+}
+
+int TurnRedirectionOff(void** old) {
+    void* function = Kernel32Function("Wow64DisableWow64FsRedirection");
+    return function != nullptr && reinterpret_cast<RedirectionOffFunction>(function)(old);
+}
+
+void TurnRedirectionBack(void* old) {
+    void* function = Kernel32Function("Wow64RevertWow64FsRedirection");
+    if (function != nullptr) reinterpret_cast<RedirectionBackFunction>(function)(old);
 }
 
 int PathExists(const char* path) {

@@ -18,6 +18,18 @@ int IsDeviceName(const char* name, size_t length);
 // message loop never is: up to 30 seconds. Returns 1 when it started.
 int StartProgram(const char* command);
 
+// Starts a program of the system directory named by its full path. On 64-bit
+// Windows the file-system redirection is off for the start, so the system's
+// own 64-bit tool runs rather than its 32-bit copy in syswow64, which would
+// first have to bring up the 32-bit layer. Returns 1 when it started.
+int StartSystemProgram(const char* command);
+
+// Turns the file-system redirection of 64-bit Windows off for this thread, so
+// that a 32-bit program reaches the real system directory; 1 when it is off,
+// *old then holding what turns it back. 0 on 32-bit Windows.
+int TurnRedirectionOff(void** old);
+void TurnRedirectionBack(void* old);
+
 // 1 when the file or folder exists and can be opened for reading.
 int PathExists(const char* path);
 

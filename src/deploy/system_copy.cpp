@@ -14,28 +14,6 @@ const char kEditionInstallCaptionGbk[] =
 
 namespace {
 
-typedef BOOL(WINAPI* RedirectionOffFunction)(PVOID*);
-typedef BOOL(WINAPI* RedirectionBackFunction)(PVOID);
-
-// Looked up rather than imported: kernel32 of 32-bit Windows before version 6
-// has no such export, and the installer must start there too.
-void* Kernel32Function(const char* name) {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    return kernel != nullptr ? reinterpret_cast<void*>(GetProcAddress(kernel, name)) : nullptr;
-}
-
-// Turns the redirection off for this thread; 1 when it is off, *old then
-// holding what turns it back.
-int TurnRedirectionOff(PVOID* old) {
-    void* function = Kernel32Function("Wow64DisableWow64FsRedirection");
-    return function != nullptr && reinterpret_cast<RedirectionOffFunction>(function)(old);
-}
-
-void TurnRedirectionBack(PVOID old) {
-    void* function = Kernel32Function("Wow64RevertWow64FsRedirection");
-    if (function != nullptr) reinterpret_cast<RedirectionBackFunction>(function)(old);
-}
-
 int TryCopy(const char* source, const char* destination, int retry) {
     SetFileAttributesA(destination, FILE_ATTRIBUTE_ARCHIVE);
     if (CopyFileA(source, destination, FALSE)) return 1;

@@ -177,17 +177,23 @@ void FinishPass(int pass) {
     }
 }
 
+// The pauses let the repainted page show before the window blocks again; the
+// silent mode has no window to show, and there they would only add time.
+void PauseForThePage() {
+    if (context.runMode != SilentReinstall) Sleep(kPause);
+}
+
 }  // namespace
 
 void DeploySystemFiles(int pass) {
     CreateDirectoryA(context.installDir, nullptr);
     if (context.osMajorVersion >= 6) LowerInstallDirIntegrity();
     RepaintPathPage();
-    Sleep(kPause);
+    PauseForThePage();
     if (pass == 0) UnpackPayload();
     RepaintPathPage();
     CopyInstallDirFiles();
-    Sleep(kPause);
+    PauseForThePage();
     DrawProgress(0, 64);
     CopySystemFiles(pass);
     FinishPass(pass);

@@ -193,6 +193,8 @@ void WriteUserAgentMarker() {
 
 // icacls is started by its full path: the installer runs elevated, and a bare
 // name would also find a program of that name in the installer's own folder.
+// Through the redirection switch on 64-bit Windows, where the 32-bit copy of
+// the tool would start the 32-bit layer for nothing.
 // Once per directory and run: the install sequence asks for it in each
 // deployment pass, and a second start of the tool would change nothing.
 void LowerInstallDirIntegrity() {
@@ -207,5 +209,5 @@ void LowerInstallDirIntegrity() {
     char command[2 * kPathFieldSize + 64];
     if (!FormatText(command, sizeof command, "\"%s\\icacls.exe\" \"%s\" /SetIntegrityLevel Level: L", systemDir, dir))
         return;
-    if (StartProgram(command)) CopyText(context.loweredDir, sizeof context.loweredDir, context.installDir);
+    if (StartSystemProgram(command)) CopyText(context.loweredDir, sizeof context.loweredDir, context.installDir);
 }

@@ -68,6 +68,24 @@ class MozpackTest(unittest.TestCase):
         self.assertEqual(run("cat", archive, "a.txt")[:2], (0, b"alpha"))
         self.assertEqual(run("cat", archive, "absent")[0], 1)
 
+    def test_archives_that_cannot_be_mapped(self):
+        archive = os.path.join(self.root, "in.moz")
+        self.assertEqual(run("create", archive, self.file("a.txt", b"alpha" * 1000))[0], 0)
+        out = os.path.join(self.root, "out")
+        os.mkdir(out)
+        # A pipe is read, not mapped.
+        with open(archive, "rb") as source:
+            feeder = subprocess.Popen(["cat"], stdin=source, stdout=subprocess.PIPE)
+            result = subprocess.run([MOZPACK, "extract", "/dev/stdin", out], stdin=feeder.stdout,
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            feeder.stdout.close()
+            feeder.wait()
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(read(os.path.join(out, "a.txt")), b"alpha" * 1000)
+        code, _, message = run("extract", self.file("empty.moz", b""), out)
+        self.assertEqual(code, 2)
+        self.assertIn("the 10-byte header is cut short", message)
+
     def test_legacy_layout_verifies_by_length(self):
         archive = os.path.join(self.root, "skin.moz")
         self.assertEqual(run("create", "--legacy", archive, self.file("mobmp8.moh", b"x" * 4096))[0], 0)

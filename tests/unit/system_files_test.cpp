@@ -246,16 +246,27 @@ TEST(DeploySystemFiles, Pass1LeavesThePayloadTheCompanionAndTheUninstallEntryAlo
     EXPECT_EQ(machine.ReadFile(std::string(kSys) + "moradel.exe"), "uninstaller");
 }
 
-TEST(DeploySystemFiles, PausesAndLowersTheIntegrityFromWindows6On) {
-    for (const SimSetup& setup : {SimSetup::Windows7(false), SimSetup::WindowsXP()}) {
-        TestMachine machine(setup);
+TEST(DeploySystemFiles, PausesForTheWindowAndLowersTheIntegrityFromWindows6On) {
+    struct Row {
+        SimSetup setup;
+        RunMode mode;
+        unsigned slept;
+        size_t icacls;
+    } rows[] = {
+        {SimSetup::Windows7(false), Interactive, 100, 1},
+        {SimSetup::WindowsXP(), Interactive, 100, 0},
+        {SimSetup::Windows7(true), SilentReinstall, 0, 1},  // no window to show
+    };
+    for (const Row& row : rows) {
+        TestMachine machine(row.setup);
         Prepare(machine);
+        context.runMode = row.mode;
         DeploySystemFiles(1);
-        EXPECT_EQ(machine.SleptMilliseconds(), 100u);
+        EXPECT_EQ(machine.SleptMilliseconds(), row.slept) << row.setup.major << " " << row.mode;
         size_t icacls = 0;
         for (const SimProcessStart& start : machine.StartedProcesses())
             icacls += start.commandLine.find("icacls.exe") != std::string::npos;
-        EXPECT_EQ(icacls, setup.major >= 6 ? 1u : 0u) << setup.major;
+        EXPECT_EQ(icacls, row.icacls) << row.setup.major;
     }
 }
 

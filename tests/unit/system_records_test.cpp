@@ -246,6 +246,17 @@ TEST(LowerInstallDirIntegrity, IcaclsByFullPathOnTheDirectory) {
     }
 }
 
+TEST(LowerInstallDirIntegrity, The64BitToolOn64BitWindows) {
+    for (bool is64 : {false, true}) {
+        TestMachine machine(SimSetup::Windows7(is64));
+        SetInstallDir("c:\\morahu2\\");
+        LowerInstallDirIntegrity();
+        ASSERT_EQ(machine.StartedProcesses().size(), 1u) << is64;
+        EXPECT_EQ(machine.StartedProcesses()[0].redirectionOff, is64) << "started past syswow64 only on 64-bit Windows";
+        EXPECT_FALSE(machine.RedirectionOff()) << "turned back after the start";
+    }
+}
+
 TEST(LowerInstallDirIntegrity, OncePerDirectoryAndRun) {
     TestMachine machine;
     SetInstallDir("c:\\morahu2\\");

@@ -441,7 +441,8 @@ UINT WinExec(LPCSTR commandLine, UINT show) {
 BOOL CreateProcessA(LPCSTR, LPSTR commandLine, void*, void*, BOOL, DWORD, LPVOID, LPCSTR, STARTUPINFOA* startup,
                     PROCESS_INFORMATION* information) {
     bool shown = startup != nullptr && (startup->dwFlags & STARTF_USESHOWWINDOW);
-    SimAccess::Started({commandLine ? commandLine : "", shown ? startup->wShowWindow : UINT(SW_SHOWNORMAL)});
+    SimAccess::Started({commandLine ? commandLine : "", shown ? startup->wShowWindow : UINT(SW_SHOWNORMAL),
+                        SimMachine::Current().impl().redirectionOff});
     auto& handles = SimMachine::Current().impl().objectHandles;
     auto& next = SimMachine::Current().impl().nextObjectHandle;
     information->hProcess = reinterpret_cast<HANDLE>(next);

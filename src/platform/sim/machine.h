@@ -51,6 +51,7 @@ struct SimMessageBox {
 struct SimProcessStart {
     std::string commandLine;
     UINT show;
+    bool redirectionOff = false;  // the 64-bit file-system redirection was off for the start
 };
 
 struct SimImeInstall {
