@@ -11,6 +11,7 @@ import argparse
 import json
 import os
 import random
+import shlex
 import shutil
 import statistics
 import subprocess
@@ -176,6 +177,49 @@ def growth_rows(root, work, runs):
     return rows
 
 
+def wine_programs(root, work):
+    """The programs of the Wine rows, built here: the NSIS installer of the
+    payload's files, the trivial program, the one with the installer's DLLs,
+    the desktop's keeper; and a copy of the installer."""
+    # makensis cannot read names that are not UTF-8: the skins' GBK names are
+    # given to it in UTF-8, which its Unicode installer writes as they were.
+    files = work / "nsis-files"
+    files.mkdir()
+    for path in (root / "build" / "win32" / "payload" / "files").iterdir():
+        shutil.copy(path, files / os.fsencode(path.name).decode("gbk"))
+    programs = {"nsis": work / "nsis-setup.exe", "morasetup": work / "morasetup.exe"}
+    script = work / "bench.nsi"
+    script.write_text(NSIS_SCRIPT.format(out=programs["nsis"], files=files))
+    subprocess.run(["makensis", "-V1", str(script)], check=True)
+    for name, source, compiler, libraries in (("trivial", TRIVIAL_C, "i686", []),
+                                              ("same-dlls", SAME_DLLS_C, "i686", ["-limm32"]),
+                                              ("keeper", DESKTOP_KEEPER_C, "x86_64", [])):
+        (work / f"{name}.c").write_text(source)
+        programs[name] = work / f"{name}.exe"
+        subprocess.run([f"{compiler}-w64-mingw32-gcc", "-O2", "-mwindows", "-o", str(programs[name]),
+                        str(work / f"{name}.c")] + libraries, check=True)
+    shutil.copy(root / "build" / "win32" / "morasetup.exe", programs["morasetup"])
+    return programs
+
+
+def interleaved(commands, runs, env):
+    """The times in seconds of each command (what: (command, prepare)) over
+    `runs` rounds after one to warm up, each round running every command once
+    in turn after its prepare: what changes on the machine during the group
+    reaches every command alike, as it would not one command's runs after
+    another's."""
+    times = {what: [] for what in commands}
+    for round_number in range(runs + 1):
+        for what, (command, prepare) in commands.items():
+            subprocess.run(prepare, shell=True, check=True, env=env)
+            start = time.perf_counter()
+            subprocess.run(shlex.split(command), check=True, env=env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+            if round_number > 0:
+                times[what].append(time.perf_counter() - start)
+    return times
+
+
 def wine_rows(root, work, runs):
     templates = root / "build" / "wine" / "templates"
     template = wine.make_template(templates, "win7-64")
@@ -183,48 +227,28 @@ def wine_rows(root, work, runs):
     subprocess.run(["cp", "-a", str(template), str(prefix)], check=True)
     env = wine.base_env(prefix, 936)
     env["WINEDEBUG"] = "-all"
-    # makensis cannot read names that are not UTF-8: the skins' GBK names are
-    # given to it in UTF-8, which its Unicode installer writes as they were.
-    files = work / "nsis-files"
-    files.mkdir()
-    for path in (root / "build" / "win32" / "payload" / "files").iterdir():
-        shutil.copy(path, files / os.fsencode(path.name).decode("gbk"))
-    nsis = work / "nsis-setup.exe"
-    script = work / "bench.nsi"
-    script.write_text(NSIS_SCRIPT.format(out=nsis, files=files))
-    subprocess.run(["makensis", "-V1", str(script)], check=True)
-    trivial = work / "trivial.exe"
-    (work / "trivial.c").write_text(TRIVIAL_C)
-    subprocess.run(["i686-w64-mingw32-gcc", "-O2", "-mwindows", "-o", str(trivial), str(work / "trivial.c")],
-                   check=True)
-    same_dlls = work / "same-dlls.exe"
-    (work / "same-dlls.c").write_text(SAME_DLLS_C)
-    subprocess.run(["i686-w64-mingw32-gcc", "-O2", "-mwindows", "-o", str(same_dlls), str(work / "same-dlls.c"),
-                    "-limm32"], check=True)
-    keeper = work / "keeper.exe"
-    (work / "keeper.c").write_text(DESKTOP_KEEPER_C)
-    subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-mwindows", "-o", str(keeper), str(work / "keeper.c")],
-                   check=True)
-    shutil.copy(root / "build" / "win32" / "morasetup.exe", work / "morasetup.exe")
+    programs = wine_programs(root, work)
     run = f"taskset -c 0 {wine.wine_for(prefix)}"
     drive = prefix / "drive_c"
-    settle = f"{sys.executable} {root / 'bench' / 'settle.py'} {prefix} setupw64.exe icacls.exe &&"
+    settle = f"{sys.executable} {root / 'bench' / 'settle.py'} {prefix} setupw64.exe icacls.exe"
+    specs = [  # what, command, prepare, program
+        ("NSIS installer /S (zlib, 84 files)", f"{run} {programs['nsis']} /S", f"rm -rf {drive}/nsisbench",
+         "nsis-setup.exe"),
+        ("morasetup.exe setmosrf32", f"{run} {programs['morasetup']} setmosrf32", f"rm -rf {drive}/morahu2",
+         "morasetup.exe"),
+        ("a trivial program's start", f"{run} {programs['trivial']}", "true", "trivial.exe"),
+        ("a program loading the installer's DLLs", f"{run} {programs['same-dlls']}", "true", "same-dlls.exe"),
+    ]
     holder = None
     try:
         subprocess.run([str(wine.WINE_BIN / "wineserver"), "-p"], env=env, check=True)
-        holder = subprocess.Popen([wine.wine_for(prefix), str(keeper)], env=env,
+        holder = subprocess.Popen([wine.wine_for(prefix), str(programs["keeper"])], env=env,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run(f"{run} {trivial}", shell=True, env=env, check=True)
+        times = interleaved({what: (command, f"{settle} && {prepare}") for what, command, prepare, _ in specs},
+                            runs, env)
         group = "installer, under Wine"
-        rows = [
-            measure(group, "NSIS installer /S (zlib, 84 files)", f"{run} {nsis} /S", runs,
-                    f"{settle} rm -rf {drive}/nsisbench", env, reference=True, program="nsis-setup.exe"),
-            measure(group, "morasetup.exe setmosrf32", f"{run} {work}/morasetup.exe setmosrf32", runs,
-                    f"{settle} rm -rf {drive}/morahu2", env, program="morasetup.exe"),
-            measure(group, "a trivial program's start", f"{run} {trivial}", runs, settle + " true", env, program="trivial.exe"),
-            measure(group, "a program loading the installer's DLLs", f"{run} {same_dlls}", runs, settle + " true", env,
-                    program="same-dlls.exe"),
-        ]
+        rows = [Row(group, what, times[what], peak_memory_of(program, command, f"{settle} && {prepare}", env),
+                    reference=index == 0) for index, (what, command, prepare, program) in enumerate(specs)]
     finally:
         wine.stop_server(prefix)
         if holder is not None:

@@ -407,6 +407,37 @@ def silent_reinstall_on_windows7_64(ctx):
 
 
 @case
+def companion_on_its_own(ctx):
+    """64-bit Windows 7: the companion alone over an install directory with the
+    two modules registers the input method that nothing has registered yet
+    (the input-method library loaded at that call) and places the modules; run
+    again without the 64-bit module, it names the module in a message (the
+    window library loaded for it) and registers nothing more."""
+    with wine.fresh_prefix(ctx.templates, "win7-64", "companion") as prefix:
+        install = wine.host_path(prefix, INSTALL_DIR)
+        install.mkdir(parents=True)
+        companion = install / "setupw64.exe"
+        companion.write_bytes(payload_file(ctx, "setupw64.exe"))
+        (install / "morahu64.ime").write_bytes(payload_file(ctx, "morahu64.ime"))
+        (install / "morahu32.ime").write_bytes(payload_file(ctx, "morahu4.ime"))
+        with wine.xvfb() as display:
+            first = wine.run_program(prefix, companion, "regmo32=" + INSTALL_DIR, ctx.winlist(prefix), display)
+            (install / "morahu64.ime").unlink()
+            second = wine.run_program(prefix, companion, "regmo32=" + INSTALL_DIR, ctx.winlist(prefix), display)
+        wine.stop_server(prefix)
+        expect_equal((first.exit_code, first.boxes), (0, []), "the first run")
+        expect_equal((second.exit_code, second.boxes),
+                     (0, [("智能墨川安装", "没有成功解压复制c:\\morahu2\\morahu64.ime文件！请重新下载安装。")]),
+                     "the run without the 64-bit module")
+        layouts = layouts_with(prefix, "Layout Text", LAYOUT_TEXT)
+        expect(len(layouts) == 1, f"one layout of the input method, found {sorted(layouts)}")
+        expect_equal(wine.read_file(prefix, "c:\\windows\\system32\\morahu4.ime"), payload_file(ctx, "morahu64.ime"),
+                     "the 64-bit module in system32")
+        expect_equal(wine.read_file(prefix, "c:\\windows\\syswow64\\morahu4.ime"), payload_file(ctx, "morahu4.ime"),
+                     "the 32-bit module in syswow64")
+
+
+@case
 def silent_reinstall_on_windowsxp_32(ctx):
     """setmosrf32 on 32-bit Windows XP, twice: no companion swap, one system folder."""
     silent_reinstall(ctx, "winxp-32")
