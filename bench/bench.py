@@ -2,7 +2,9 @@
 """The benchmarks side by side: the archive tool against unzip and 7-Zip and
 against the floor under them, the silent re-install under Wine against an NSIS
 installer of the same files, how extraction grows with the payload, and the
-peak memory of each. Prints one table; scripts/bench runs it.
+peak memory of each. The rows that are compared run interleaved, round by
+round; the growth rows through hyperfine. Prints one table and the goals;
+scripts/bench runs it.
 
     bench.py [--runs N] [--skip-wine] [--skip-native]
 """
@@ -130,15 +132,13 @@ def archive_rows(root, work, runs):
     subprocess.run(["zip", "-q", "-6", "-j", str(archive)] + sorted(str(p) for p in files.iterdir()), check=True)
     out = work / "out"
     fresh = f"rm -rf {out} && mkdir {out}"
-    group = "archive tool, native"
-    return [
-        measure(group, "mozpack extract (84 files, digests checked)", f"{bench}/mozpack extract {payload} {out}",
-                runs, fresh, reference=True),
-        measure(group, "unzip of a zip -6", f"unzip -q -o {archive} -d {out}", runs, fresh),
-        measure(group, "7zz x of the zip", f"7zz x -y -bd -o{out} {archive} >/dev/null", runs, fresh),
-        measure(group, "floor: uncompress + MD5 in memory", f"{bench}/floor {payload}", runs),
-        measure(group, "floor: uncompress + MD5, files written", f"{bench}/floor {payload} {out}", runs, fresh),
-    ]
+    return measure_group("archive tool, native", [
+        ("mozpack extract (84 files, digests checked)", f"{bench}/mozpack extract {payload} {out}", fresh, None),
+        ("unzip of a zip -6", f"unzip -q -o {archive} -d {out}", fresh, None),
+        ("7zz x of the zip", f"7zz x -y -bd -o{out} {archive}", fresh, None),
+        ("floor: uncompress + MD5 in memory", f"{bench}/floor {payload}", "true", None),
+        ("floor: uncompress + MD5, files written", f"{bench}/floor {payload} {out}", fresh, None),
+    ], runs)
 
 
 def standin_payload(work, megabytes, mozpack):
@@ -220,6 +220,16 @@ def interleaved(commands, runs, env):
     return times
 
 
+def measure_group(group, specs, runs, env=None):
+    """The rows of a group whose commands are compared with the first: specs
+    of (what, command, prepare, program), timed interleaved; the peak memory
+    of one more run of each, of the Windows process `program` under Wine."""
+    times = interleaved({what: (command, prepare) for what, command, prepare, _ in specs}, runs, env)
+    return [Row(group, what, times[what],
+                peak_memory_of(program, command, prepare, env) if program else peak_memory(command, prepare, env),
+                reference=index == 0) for index, (what, command, prepare, program) in enumerate(specs)]
+
+
 def wine_rows(root, work, runs):
     templates = root / "build" / "wine" / "templates"
     template = wine.make_template(templates, "win7-64")
@@ -244,11 +254,8 @@ def wine_rows(root, work, runs):
         subprocess.run([str(wine.WINE_BIN / "wineserver"), "-p"], env=env, check=True)
         holder = subprocess.Popen([wine.wine_for(prefix), str(programs["keeper"])], env=env,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        times = interleaved({what: (command, f"{settle} && {prepare}") for what, command, prepare, _ in specs},
-                            runs, env)
-        group = "installer, under Wine"
-        rows = [Row(group, what, times[what], peak_memory_of(program, command, f"{settle} && {prepare}", env),
-                    reference=index == 0) for index, (what, command, prepare, program) in enumerate(specs)]
+        rows = measure_group("installer, under Wine", [(what, command, f"{settle} && {prepare}", program)
+                                                        for what, command, prepare, program in specs], runs, env)
     finally:
         wine.stop_server(prefix)
         if holder is not None:
