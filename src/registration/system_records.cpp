@@ -87,12 +87,13 @@ void WriteRecordValue() {
     CloseRecordKey(software, morawb);
 }
 
+// The drives are looked at once: the folder found names the file too.
 void WriteDriveRecord() {
     char folder[16];
     char path[32];
     if (!FindFixedDriveFolder(folder, sizeof folder)) return;
     CreateDirectoryA(folder, nullptr);  // an existing folder is no error
-    if (DriveRecordPath(path, sizeof path)) WriteRecordFile(path);
+    if (FormatText(path, sizeof path, "%s%s", folder, kRecordName)) WriteRecordFile(path);
 }
 
 // The record always ends in a backslash. A directory with no room left for one
