@@ -26,6 +26,8 @@ ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import wine  # noqa: E402
 
+import settle  # noqa: E402  (beside this script)
+
 TRIVIAL_C = "int __stdcall WinMain(void *a, void *b, char *c, int d) { return 0; }\n"
 
 # Loads what the installer loads (advapi32, gdi32, imm32, user32, msvcrt) and
@@ -100,7 +102,7 @@ def peak_memory_of(program, command, prepare, env):
     process = subprocess.Popen(command, shell=True, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     peak = 0
     while process.poll() is None:
-        for pid in wine.running(env["WINEPREFIX"], program):
+        for pid in settle.processes(env["WINEPREFIX"], [program]):
             try:
                 status = Path(f"/proc/{pid}/status").read_text()
             except OSError:
@@ -109,6 +111,8 @@ def peak_memory_of(program, command, prepare, env):
                 if line.startswith("VmHWM:"):
                     peak = max(peak, int(line.split()[1]))
         time.sleep(0.005)
+    if peak == 0:
+        sys.exit(f"bench.py: no process of {program} was seen while it ran")
     return peak
 
 

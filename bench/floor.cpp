@@ -9,11 +9,8 @@
 // or an archive that cannot be read.
 #include "archive/moz_format.h"
 #include "base/md5.h"
+#include "mozpack/present_memory.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -21,21 +18,6 @@
 #include <string>
 
 namespace {
-
-// The archive mapped with its pages present, as the archive tool maps it: the
-// floor must not pay for a copy that the tool does not make.
-const unsigned char* MapWhole(const char* path, size_t* size) {
-    int file = open(path, O_RDONLY | O_CLOEXEC);
-    if (file < 0) return nullptr;
-    struct stat status;
-    void* mapped = MAP_FAILED;
-    if (fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-        *size = static_cast<size_t>(status.st_size);
-        mapped = mmap(nullptr, *size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file, 0);
-    }
-    close(file);
-    return mapped == MAP_FAILED ? nullptr : static_cast<const unsigned char*>(mapped);
-}
 
 bool Matches(const unsigned char* content, size_t length, const char* digest) {
     if (digest == nullptr) return true;
@@ -62,17 +44,17 @@ int main(int argc, char** argv) {
         std::fputs("usage: floor ARCHIVE [DIR]\n", stderr);
         return 2;
     }
+    // Mapped as the archive tool maps it: the floor must not pay for a copy
+    // that the tool does not make.
     size_t size = 0;
-    const unsigned char* archive = MapWhole(argv[1], &size);
+    const unsigned char* archive = MapPresentFile(argv[1], &size);
     MozWalk walk;
     if (archive == nullptr || !MozBeginWalk(&walk, archive, size)) {
         std::fprintf(stderr, "floor: %s: not a readable moz archive\n", argv[1]);
         return 2;
     }
-    void* room = mmap(nullptr, kMozMaxContent, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE,
-                      -1, 0);
-    if (room == MAP_FAILED) return 2;
-    unsigned char* content = static_cast<unsigned char*>(room);
+    unsigned char* content = PresentMemory(kMozMaxContent);
+    if (content == nullptr) return 2;
     MozEntry entry;
     int status = 0;
     while (MozNextEntry(&walk, &entry)) {

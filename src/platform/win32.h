@@ -278,7 +278,6 @@ BOOL FreeLibrary(HMODULE module);
 // Processes
 #define SW_SHOWNORMAL 1
 #define SW_SHOW 5
-UINT WinExec(LPCSTR commandLine, UINT show);
 #define STARTF_USESHOWWINDOW 0x00000001
 struct STARTUPINFOA {
     DWORD cb;

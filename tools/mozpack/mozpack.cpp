@@ -4,22 +4,15 @@
 // writer, takes files of any compressibility and any number of entries.
 #include "archive/moz_format.h"
 #include "base/md5.h"
+#include "present_memory.h"
 
 #include <zlib.h>
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -38,28 +31,7 @@ const char kUsage[] =
     "Exit status: 0 all went well; 1 an entry failed or a file did not verify; 2 bad usage or an\n"
     "archive that cannot be read.\n";
 
-// An allocator whose resize leaves the new bytes as they are: every buffer here
-// is read or decompressed into right after, and zeroing 2 MB per archive first
-// cost more than the MD5 of the whole payload.
-template <typename T>
-struct Unzeroed : std::allocator<T> {
-    template <typename U>
-    struct rebind {
-        using other = Unzeroed<U>;
-    };
-    Unzeroed() = default;
-    template <typename U>
-    Unzeroed(const Unzeroed<U>&) {}
-    template <typename U, typename... Args>
-    void construct(U* at, Args&&... args) {
-        if constexpr (sizeof...(Args) == 0)
-            ::new (static_cast<void*>(at)) U;
-        else
-            ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
-    }
-};
-
-typedef std::vector<unsigned char, Unzeroed<unsigned char>> Bytes;
+typedef std::vector<unsigned char> Bytes;
 
 int Fail(int code, const std::string& message) {
     std::fprintf(stderr, "mozpack: %s\n", message.c_str());
@@ -128,45 +100,6 @@ std::string StopReason(const MozWalk& walk) {
     if (at[0] != 'C' || at[1] != 'F') return where + ": no entry marker \"CF\"";
     return where + ": its data runs past the end of the archive";
 }
-
-// Memory whose pages are present from the start, and files mapped so: on a
-// machine where every first touch of a page is a fault of its own (a virtual
-// machine makes each one dear), zlib filling a fresh buffer and a read copying
-// into one paid for them page by page. The Windows build of the tool takes
-// plain memory and reads its archives.
-#ifdef _WIN32
-unsigned char* PresentMemory(size_t size) { return static_cast<unsigned char*>(std::malloc(size)); }
-void ReleaseMemory(unsigned char* memory, size_t) { std::free(memory); }
-const unsigned char* MapPresentFile(const std::string&, size_t*) { return nullptr; }
-void UnmapFile(const unsigned char*, size_t) {}
-#else
-unsigned char* PresentMemory(size_t size) {
-    void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    return memory == MAP_FAILED ? nullptr : static_cast<unsigned char*>(memory);
-}
-
-void ReleaseMemory(unsigned char* memory, size_t size) {
-    if (memory != nullptr) munmap(memory, size);
-}
-
-// A regular file that is not empty; anything else (a pipe) gives null and is read.
-const unsigned char* MapPresentFile(const std::string& path, size_t* size) {
-    int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file < 0) return nullptr;
-    struct stat status;
-    void* mapped = MAP_FAILED;
-    if (fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-        *size = static_cast<size_t>(status.st_size);
-        mapped = mmap(nullptr, *size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file, 0);
-    }
-    close(file);
-    return mapped == MAP_FAILED ? nullptr : static_cast<const unsigned char*>(mapped);
-}
-
-void UnmapFile(const unsigned char* data, size_t size) {
-    if (data != nullptr) munmap(const_cast<unsigned char*>(data), size);
-}
-#endif
 
 // Room for one entry's content, made once and used for every entry of a walk.
 struct Content {

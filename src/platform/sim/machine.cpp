@@ -433,11 +433,6 @@ BOOL FreeLibrary(HMODULE module) { return module == kAdvapi32 ? TRUE : FALSE; }
 
 // ---------------------------------------------------------------- processes, message boxes, IMM
 
-UINT WinExec(LPCSTR commandLine, UINT show) {
-    SimAccess::Started({commandLine ? commandLine : "", show});
-    return 33;  // above 31: started
-}
-
 BOOL CreateProcessA(LPCSTR, LPSTR commandLine, void*, void*, BOOL, DWORD, LPVOID, LPCSTR, STARTUPINFOA* startup,
                     PROCESS_INFORMATION* information) {
     bool shown = startup != nullptr && (startup->dwFlags & STARTF_USESHOWWINDOW);
